@@ -1,0 +1,119 @@
+#include "frame.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+constexpr int kHeaderBytes = 4;
+constexpr int kXingMagicAndFlags = 8;
+
+uint32_t be32(const unsigned char *p) {
+    return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
+}
+
+int xing_distance(const FirstFrame &f) {
+    const bool mono = f.mode == 3;
+    if (f.lsf == 0) return mono ? 21 : 36;
+    return mono ? 13 : 21;
+}
+
+}  // namespace
+
+bool header_word_ok(uint32_t h) {
+    const uint32_t version = (h >> 19) & 3;
+    const uint32_t layer = (h >> 17) & 3;
+    const uint32_t bitrate = (h >> 12) & 15;
+    const uint32_t sampling = (h >> 10) & 3;
+    return (h & 0xFFE00000u) == 0xFFE00000u && version != 1 && (layer == 1 || layer == 2) && bitrate != 0 &&
+           bitrate != 15 && sampling != 3;
+}
+
+bool frame_header_ok(const unsigned char *data, int64_t pos, int64_t len) {
+    if (pos < 0 || pos + kHeaderBytes > len) return false;
+    return header_word_ok(be32(data + pos));
+}
+
+bool tag_block_at(const unsigned char *data, int64_t pos, int64_t len) {
+    return pos >= 0 && pos + 3 <= len && std::memcmp(data + pos, "TAG", 3) == 0;
+}
+
+bool find_first_frame(const unsigned char *data, int scan_len, FirstFrame *found) {
+    static_assert(kCoreInputCapacity >= 2 * 2881, "a trial decode must hold a whole frame");
+    unsigned char scratch_out[kCoreOutputCapacity];
+    for (int i = 0; i < scan_len; ++i) {
+        if (!frame_header_ok(data, i, scan_len)) continue;
+        DecoderState trial;
+        if (!InitMP3(&trial)) return false;
+        // The trial decode needs only the first frame; a state holds at most
+        // kCoreInputCapacity bytes, which is more than any frame.
+        const int feed = scan_len - i < kCoreInputCapacity ? scan_len - i : kCoreInputCapacity;
+        int produced = 0;
+        const int rc = decodeMP3(&trial, data + i, feed, scratch_out, kCoreOutputCapacity, &produced);
+        const int64_t next = int64_t{i} + trial.framesize + kHeaderBytes;
+        const bool accepted =
+            rc == 0 && trial.framesize > 0 && (next >= scan_len || frame_header_ok(data, next, scan_len));
+        if (accepted) {
+            *found = FirstFrame{i,          trial.layer,       trial.lsf,       trial.mode, trial.channels,
+                                trial.sampling_frequency, trial.bitrate_index, trial.framesize, produced};
+        }
+        ExitMP3(&trial);
+        if (accepted) return true;
+    }
+    return false;
+}
+
+int pcm_per_frame_of(const FirstFrame &f) {
+    if (f.produced > 0) return f.produced;
+    const int freq = freqs[f.sampling_frequency];
+    const int samples = (f.layer == 3 && freq >= 8000 && freq <= 24000) ? 576 : 1152;
+    const int bytes_per_sample = 2;
+    return samples * bytes_per_sample * (f.channels > 1 ? 2 : 1);
+}
+
+XingInfo *read_xing(const unsigned char *frame, int avail, const FirstFrame &f) {
+    const int at = xing_distance(f);
+    if (at + kXingMagicAndFlags > avail || std::memcmp(frame + at, "Xing", 4) != 0) return nullptr;
+    const int flags = static_cast<int>(be32(frame + at + 4));
+    const int needed = kXingMagicAndFlags + ((flags & kXingFrames) ? 4 : 0) + ((flags & kXingBytes) ? 4 : 0) +
+                       ((flags & kXingToc) ? kXingTocEntries : 0) + ((flags & kXingScale) ? 4 : 0);
+    if (at + needed > avail) return nullptr;
+
+    XingInfo *x = static_cast<XingInfo *>(std::calloc(1, sizeof(XingInfo)));
+    if (!x) return nullptr;
+    const unsigned char *p = frame + at + kXingMagicAndFlags;
+    x->flags = flags;
+    x->scale = -1;
+    if (flags & kXingFrames) { x->frames = static_cast<int>(be32(p)); p += 4; }
+    if (flags & kXingBytes) { x->bytes = static_cast<int>(be32(p)); p += 4; }
+    if (flags & kXingToc) { std::memcpy(x->toc, p, kXingTocEntries); p += kXingTocEntries; }
+    if (flags & kXingScale) x->scale = static_cast<int>(be32(p));
+    return x;
+}
+
+int64_t xing_toc_offset(const XingInfo &x, int target, int total) {
+    const int64_t frames = x.frames;
+    auto mark = [&](int k) { return int64_t{x.toc[k]} * frames / 256; };
+    int k = 0;
+    while (k < kXingTocEntries && mark(k) < target) ++k;
+    if (k == kXingTocEntries) return total;
+
+    const int64_t f0 = mark(k);
+    const int64_t b0 = int64_t{total} * k / 100;
+    const bool last = k == kXingTocEntries - 1;
+    const int64_t f1 = last ? frames - 1 : mark(k + 1);
+    const int64_t b1 = last ? int64_t{total} - 1 : int64_t{total} * (k + 1) / 100;
+    if (f1 == f0) return -1;
+    const int64_t offset = b0 + (target - f0) * (b1 - b0) / (f1 - f0);
+    return offset < 0 || offset > total ? -1 : offset;
+}
+
+void pcm_to_unsigned(unsigned char *buf, int bytes) {
+    // The sign bit lives in the high byte of each native-order sample.
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    const int high = 0;
+#else
+    const int high = 1;
+#endif
+    for (int i = high; i < bytes; i += 2) buf[i] ^= 0x80;
+}

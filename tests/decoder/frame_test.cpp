@@ -1,0 +1,182 @@
+// The pieces both decoder objects share: the frame-header test, tag and Xing
+// detection, the first-frame search, the table-of-contents seek and the
+// conversion to unsigned PCM.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "frame.h"
+#include "test_files.h"
+
+namespace {
+
+TEST(FrameHeader, AcceptsLayerIIAndIIIOfEveryVersion) {
+    EXPECT_TRUE(header_word_ok(0xFFFB9000u));  // MPEG-1 Layer III 128k 44.1k
+    EXPECT_TRUE(header_word_ok(0xFFFD9000u));  // MPEG-1 Layer II
+    EXPECT_TRUE(header_word_ok(0xFFF39000u));  // MPEG-2 Layer III
+    EXPECT_TRUE(header_word_ok(0xFFE39000u));  // MPEG-2.5 Layer III
+}
+
+TEST(FrameHeader, RejectsEachForbiddenField) {
+    EXPECT_FALSE(header_word_ok(0xFFDB9000u));  // sync bit missing
+    EXPECT_FALSE(header_word_ok(0xFFEB9000u));  // version 01 reserved
+    EXPECT_FALSE(header_word_ok(0xFFFF9000u));  // Layer I
+    EXPECT_FALSE(header_word_ok(0xFFF99000u));  // layer 00 reserved
+    EXPECT_FALSE(header_word_ok(0xFFFB0000u));  // free format
+    EXPECT_FALSE(header_word_ok(0xFFFBF000u));  // bit-rate index 15
+    EXPECT_FALSE(header_word_ok(0xFFFB9C00u));  // sampling index 3 reserved
+}
+
+TEST(FrameHeader, NeverReadsPastTheData) {
+    const unsigned char h[4] = {0xFF, 0xFB, 0x90, 0x00};
+    EXPECT_TRUE(frame_header_ok(h, 0, 4));
+    EXPECT_FALSE(frame_header_ok(h, 0, 3));
+    EXPECT_FALSE(frame_header_ok(h, 1, 4));
+    EXPECT_FALSE(frame_header_ok(h, -1, 4));
+    const unsigned char t[3] = {'T', 'A', 'G'};
+    EXPECT_TRUE(tag_block_at(t, 0, 3));
+    EXPECT_FALSE(tag_block_at(t, 0, 2));
+}
+
+TEST(FirstFrame, IsFoundBehindAnId3TagAndNotBeyondTheLimit) {
+    const auto bytes = read_bytes(encoded_path("id3v2.mp3"));
+    FirstFrame f{};
+    ASSERT_TRUE(find_first_frame(bytes.data(), kFirstFrameSearchLimit, &f));
+    EXPECT_EQ(f.offset, 3000);
+    EXPECT_EQ(f.layer, 3);
+    EXPECT_EQ(f.produced, 4608);
+    EXPECT_EQ(pcm_per_frame_of(f), 4608);
+
+    // The same audio behind 28672 bytes of zeros is out of reach.
+    std::vector<unsigned char> far(kFirstFrameSearchLimit, 0);
+    const auto audio = read_bytes(encoded_path("cbr44100s.mp3"));
+    far.insert(far.end(), audio.begin(), audio.end());
+    EXPECT_FALSE(find_first_frame(far.data(), kFirstFrameSearchLimit, &f));
+}
+
+TEST(FirstFrame, PassesOverFalseSyncAndAcceptsALoneFinalFrame) {
+    const auto audio = read_bytes(encoded_path("cbr44100s.mp3"));
+    // A sync pattern followed by rubbish, then the real stream.
+    std::vector<unsigned char> data = {0xFF, 0xFB, 0x90, 0x00, 1, 2, 3, 4, 5};
+    data.insert(data.end(), audio.begin(), audio.end());
+    FirstFrame f{};
+    ASSERT_TRUE(find_first_frame(data.data(), kFirstFrameSearchLimit, &f));
+    EXPECT_EQ(f.offset, 9);
+    // A block that ends right after one complete frame.
+    ASSERT_TRUE(find_first_frame(audio.data(), 417, &f));
+    EXPECT_EQ(f.offset, 0);
+    EXPECT_FALSE(find_first_frame(audio.data(), 416, &f));
+}
+
+TEST(FirstFrame, WorksOutThePcmSizeWhenTheTrialGaveNone) {
+    FirstFrame f{};
+    f.layer = 3;
+    f.channels = 1;
+    f.sampling_frequency = 5;  // 16 kHz
+    EXPECT_EQ(pcm_per_frame_of(f), 576 * 2);
+    f.layer = 2;
+    f.channels = 2;
+    EXPECT_EQ(pcm_per_frame_of(f), 1152 * 4);
+}
+
+std::vector<unsigned char> frame_with_xing(int distance, uint32_t flags, int avail) {
+    std::vector<unsigned char> frame(static_cast<size_t>(avail), 0);
+    std::memcpy(&frame[distance], "Xing", 4);
+    const unsigned char f[4] = {0, 0, 0, static_cast<unsigned char>(flags)};
+    std::memcpy(&frame[distance + 4], f, 4);
+    int p = distance + 8;
+    auto put = [&](uint32_t v) {
+        for (int i = 0; i < 4 && p + i < avail; ++i) frame[p + i] = static_cast<unsigned char>(v >> (24 - 8 * i));
+        p += 4;
+    };
+    if (flags & 1) put(900);
+    if (flags & 2) put(123456);
+    if (flags & 4) {
+        for (int i = 0; i < 100 && p + i < avail; ++i) frame[p + i] = static_cast<unsigned char>(i * 2);
+        p += 100;
+    }
+    if (flags & 8) put(77);
+    return frame;
+}
+
+TEST(Xing, ReadsTheFlaggedFieldsAtTheDistanceForVersionAndMode) {
+    FirstFrame stereo1{};  // MPEG-1 stereo: 36
+    auto frame = frame_with_xing(36, 0x0F, 417);
+    XingInfo *x = read_xing(frame.data(), 417, stereo1);
+    ASSERT_NE(x, nullptr);
+    EXPECT_EQ(x->flags, 0x0F);
+    EXPECT_EQ(x->frames, 900);
+    EXPECT_EQ(x->bytes, 123456);
+    EXPECT_EQ(x->toc[99], 198);
+    EXPECT_EQ(x->scale, 77);
+    std::free(x);
+
+    FirstFrame mono2{};
+    mono2.lsf = 1;
+    mono2.mode = 3;  // MPEG-2 single channel: 13
+    frame = frame_with_xing(13, 0x06, 200);
+    x = read_xing(frame.data(), 200, mono2);
+    ASSERT_NE(x, nullptr);
+    EXPECT_EQ(x->flags, 0x06);
+    EXPECT_EQ(x->scale, -1);
+    std::free(x);
+    EXPECT_EQ(read_xing(frame.data(), 200, stereo1), nullptr);  // looked for at 36
+}
+
+TEST(Xing, IsNotReadWhenItWouldExtendPastTheData) {
+    FirstFrame f{};
+    auto frame = frame_with_xing(36, 0x0F, 36 + 8 + 4 + 4 + 100 + 3);
+    EXPECT_EQ(read_xing(frame.data(), static_cast<int>(frame.size()), f), nullptr);
+    EXPECT_EQ(read_xing(frame.data(), 39, f), nullptr);
+}
+
+TEST(Xing, LameInfoHeadersAreNotXing) {
+    const auto cbr = read_bytes(encoded_path("cbr44100s.mp3"));
+    const auto vbr = read_bytes(encoded_path("vbr44100s.mp3"));
+    FirstFrame f{};
+    ASSERT_TRUE(find_first_frame(cbr.data(), kFirstFrameSearchLimit, &f));
+    EXPECT_EQ(read_xing(cbr.data() + f.offset, 4000, f), nullptr);
+    ASSERT_TRUE(find_first_frame(vbr.data(), kFirstFrameSearchLimit, &f));
+    XingInfo *x = read_xing(vbr.data() + f.offset, 4000, f);
+    ASSERT_NE(x, nullptr);
+    EXPECT_EQ(x->flags & (kXingFrames | kXingToc), kXingFrames | kXingToc);
+    EXPECT_GT(x->frames, 200);
+    std::free(x);
+}
+
+TEST(XingToc, InterpolatesBackFromTheFirstMarkAtOrAboveTheTarget) {
+    XingInfo x{};
+    x.flags = kXingFrames | kXingToc;
+    x.frames = 2560;
+    for (int i = 0; i < 100; ++i) x.toc[i] = static_cast<unsigned char>(i);  // marks 0, 10, 20, ...
+    EXPECT_EQ(xing_toc_offset(x, 15, 1000), 15);
+    EXPECT_EQ(xing_toc_offset(x, 20, 1000), 20);
+    EXPECT_EQ(xing_toc_offset(x, 0, 1000), 0);
+    // Beyond the last mark: the whole length.
+    EXPECT_EQ(xing_toc_offset(x, 995, 1000), 1000);
+}
+
+TEST(XingToc, FallsBackWhenNeighbouringMarksAreEqual) {
+    XingInfo x{};
+    x.flags = kXingFrames | kXingToc;
+    x.frames = 2560;
+    for (int i = 0; i < 100; ++i) x.toc[i] = static_cast<unsigned char>(i < 50 ? 0 : i);
+    EXPECT_EQ(xing_toc_offset(x, 0, 1000), -1);  // marks 0 and 0: no slope
+    // A table so short that the last segment has no length.
+    XingInfo tiny{};
+    tiny.frames = 1;
+    EXPECT_EQ(xing_toc_offset(tiny, 0, 1000), -1);
+}
+
+TEST(Pcm, FlipsTheTopBitOfEverySample) {
+    int16_t s[4] = {0, -1, 32767, -32768};
+    pcm_to_unsigned(reinterpret_cast<unsigned char *>(s), sizeof s);
+    uint16_t u[4];
+    std::memcpy(u, s, sizeof s);
+    EXPECT_EQ(u[0], 0x8000);
+    EXPECT_EQ(u[1], 0x7FFF);
+    EXPECT_EQ(u[2], 0xFFFF);
+    EXPECT_EQ(u[3], 0x0000);
+}
+
+}  // namespace

@@ -1,0 +1,66 @@
+#include "test_files.h"
+
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <sys/stat.h>
+
+std::vector<EncodedFile> encoded_files() {
+    std::vector<EncodedFile> files;
+    std::ifstream in(std::string(TEST_FILES_DIR) + "/manifest.txt");
+    std::string line;
+    while (std::getline(in, line)) {
+        std::istringstream fields(line);
+        EncodedFile f{};
+        int xing = 0;
+        if (fields >> f.name >> f.rate >> f.channels >> f.layer >> xing) {
+            f.xing = xing != 0;
+            files.push_back(f);
+        }
+    }
+    return files;
+}
+
+std::string encoded_path(const std::string &name) { return std::string(TEST_FILES_DIR) + "/" + name; }
+
+std::vector<int16_t> reference_pcm(const std::string &name) { return read_pcm(encoded_path(name) + ".ref"); }
+
+bool conformance_available() {
+    struct stat st;
+    return stat(CONFORMANCE_DIR, &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::string conformance_path(const std::string &name) { return std::string(CONFORMANCE_DIR) + "/" + name; }
+
+std::vector<unsigned char> read_bytes(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::vector<int16_t> read_pcm(const std::string &path) {
+    const std::vector<unsigned char> bytes = read_bytes(path);
+    std::vector<int16_t> pcm(bytes.size() / 2);
+    if (!pcm.empty()) std::memcpy(pcm.data(), bytes.data(), pcm.size() * 2);
+    return pcm;
+}
+
+int max_sample_diff(const std::vector<int16_t> &a, const std::vector<int16_t> &b) {
+    if (a.size() != b.size()) return -1;
+    int worst = 0;
+    for (size_t i = 0; i < a.size(); ++i) worst = std::max(worst, std::abs(int{a[i]} - int{b[i]}));
+    return worst;
+}
+
+double psnr_db(const std::vector<int16_t> &a, const std::vector<int16_t> &reference) {
+    if (reference.empty()) return a.empty() ? 200.0 : 0.0;
+    double noise = 0;
+    for (size_t i = 0; i < reference.size(); ++i) {
+        const double d = static_cast<double>(i < a.size() ? a[i] : 0) - static_cast<double>(reference[i]);
+        noise += d * d;
+    }
+    if (noise == 0) return 200.0;
+    const double mse = noise / static_cast<double>(reference.size());
+    return 10.0 * std::log10(32767.0 * 32767.0 / mse);
+}

@@ -1,0 +1,40 @@
+// Test material: the files made by real encoders at test time (with their
+// reference decodes) and the public conformance streams, plus the comparisons
+// the tests make on decoded PCM.
+#ifndef TEST_FILES_H
+#define TEST_FILES_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct EncodedFile {
+    std::string name;
+    int rate;
+    int channels;
+    int layer;
+    bool xing;  // the encoder wrote a "Xing" header
+};
+
+// The encoded files listed by the generator's manifest.
+std::vector<EncodedFile> encoded_files();
+std::string encoded_path(const std::string &name);
+// Reference decode of an encoded file (mpg123 command line).
+std::vector<int16_t> reference_pcm(const std::string &name);
+
+// The conformance streams, when the folder beside the repository exists.
+bool conformance_available();
+std::string conformance_path(const std::string &name);
+
+std::vector<unsigned char> read_bytes(const std::string &path);
+std::vector<int16_t> read_pcm(const std::string &path);
+
+// Largest absolute difference over the common length (and -1 when the
+// lengths differ).
+int max_sample_diff(const std::vector<int16_t> &a, const std::vector<int16_t> &b);
+// Peak signal-to-noise ratio in dB of a against reference over the
+// reference's length (a shorter a counts its missing tail as silence);
+// 200 for identical signals.
+double psnr_db(const std::vector<int16_t> &a, const std::vector<int16_t> &reference);
+
+#endif
