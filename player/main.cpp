@@ -1,0 +1,29 @@
+// The program's entry and its main loop: redraw, take at most one key, feed
+// the playing song, until Escape is held down.
+#include "player.h"
+
+namespace {
+
+constexpr int kScancodeShift = 8;
+
+void main_loop() {
+    while (!key[KEY_ESC]) {
+        Draw_Screen();
+        if (keypressed()) dokb(readkey() >> kScancodeShift);
+        // Keys that arrived during the pass are dropped.
+        clear_keybuf();
+        if (Paused) continue;
+        if (Current_MP3 && poll_mp3_file(Current_MP3) != 0) Next_Song(1);
+    }
+}
+
+}  // namespace
+
+int main() {
+    init();
+    if (exists(kDefaultPlaylist)) Populate();
+    main_loop();
+    deinit();
+    return 0;
+}
+END_OF_MAIN()

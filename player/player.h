@@ -1,0 +1,161 @@
+// The player's globals and routines. The player is plain procedures over
+// global state that lives for the whole run; every module includes this one
+// header. All of it runs on the main thread.
+#ifndef PLAYER_H
+#define PLAYER_H
+
+#include <cstddef>
+
+#include "almp3.h"
+
+// ---------------------------------------------------------------------------
+// Sizes and limits
+// ---------------------------------------------------------------------------
+
+constexpr int kMaxSongs = 1024;    // entries the playlist table holds
+constexpr int kSlotSize = 1024;    // bytes of one playlist slot
+constexpr int kPathSize = 512;     // every path buffer, dialogs included
+constexpr int kPacketSize = 32768; // bytes read from a song file at a time
+
+// Marks the slots outside the list and presets the file dialogs' buffers: a
+// relative name that no file has, so exists() is false for it.
+constexpr const char *kEmptySlot = "thisfilecannotexistbecauseitisstupid";
+constexpr const char *kDefaultPlaylist = "playlist.qpl";
+constexpr const char *kDefaultBackground = "bg.jpg";
+
+constexpr int kMinLevel = 0;       // volume and panning range
+constexpr int kMaxLevel = 255;
+constexpr int kCentrePanning = 128;
+constexpr int kNormalSpeed = 1000; // speed in thousandths of normal
+
+// ---------------------------------------------------------------------------
+// Playlist table (playlist.cpp)
+// ---------------------------------------------------------------------------
+
+extern char Song_Names[kMaxSongs][kSlotSize];
+extern int Number_of_Songs;
+extern int Current_Song;
+extern char Current_BM[kPathSize];    // path of the song to open, or open
+extern char playlist_file[kPathSize]; // path of the current playlist file
+extern int Skip_Number;               // songs moved by Insert and Delete
+extern int PL_Sel;                    // selected entry = PL_Start + PL_Sel_Row
+extern int PL_Start;                  // entry on the playlist area's top row
+extern int PL_Sel_Row;                // row of the highlight bar
+
+// Empties the table, closes the open song, resets the selection.
+void Reset_Playlist();
+// Stores path as the next entry. Returns false, storing nothing, when the
+// table is full.
+bool Append_Song(const char *path);
+// Copies entry Current_Song into Current_BM.
+void Select_Current_Song();
+
+// ---------------------------------------------------------------------------
+// Playlist file and commands (populate.cpp)
+// ---------------------------------------------------------------------------
+
+// Loads the playlist named by playlist_file and starts its first entry.
+// 1 when the file could be opened, else 0.
+int Populate();
+int Add_to_Playlist();  // F3
+int Open_Playlist();    // F1
+int Save_Playlist();    // F2
+// Writes the list to path, one entry a line. The old file is replaced only
+// once every line has been written; on failure it stays whole. True when
+// the new file is in place.
+bool Write_Playlist(const char *path);
+// Songs moved by Insert and Delete for a list of the given length.
+int Skip_Count(int songs);
+
+// ---------------------------------------------------------------------------
+// Song feeder (mp3play.cpp)
+// ---------------------------------------------------------------------------
+
+// The one open song: its file and the streaming decoder fed from it. Both
+// are owned by the record.
+struct SongFile {
+    PACKFILE *file;
+    Mp3Stream *stream;
+};
+
+extern SongFile *Current_MP3;  // the open song, or null
+
+SongFile *open_mp3_file(const char *path);
+int play_mp3_file();
+int poll_mp3_file(SongFile *song);
+void close_mp3_file();
+
+// ---------------------------------------------------------------------------
+// Song navigation (navigation.cpp)
+// ---------------------------------------------------------------------------
+
+extern int Prev_Song;
+extern int FileSize;
+extern int Length_Hours, Length_Minutes, Length_Seconds;
+extern int Pos_Hours, Pos_Minutes, Pos_Seconds;
+
+void Change_BGM();
+void Next_Song(int count);
+void Previous_Song(int count);
+void Get_Position();
+// Splits a number of seconds into hours, minutes (0-59) and seconds (0-59).
+void Split_Seconds(int total, int *hours, int *minutes, int *seconds);
+// Brings an index moved past either end of the list back into it.
+int Wrap_Song(int index);
+// The window title for a song: its file name with the text after the last
+// dot cut off (the dot stays).
+void Song_Title(const char *path, char *title, std::size_t size);
+
+// ---------------------------------------------------------------------------
+// Sound controls and rows (misc.cpp)
+// ---------------------------------------------------------------------------
+
+extern int Volume;   // 0..255
+extern int Panning;  // 0..255, 128 the centre
+extern int Speed;    // thousandths of normal
+extern int Paused;   // 0 or 1
+extern int Shuffle;  // 0 or 1
+
+void Change_Volume(int change);
+void Change_Panning(int change);
+void Change_Speed(int change);
+int Get_Speed();
+void Pause();
+void Shuffling();
+// Top y of text row `row` in an area.
+int Convert_Row(int row);
+
+// ---------------------------------------------------------------------------
+// Appearance (setscheme.cpp, settings.cpp)
+// ---------------------------------------------------------------------------
+
+extern int FGColor;   // text and frames
+extern int BGColor;   // background and highlight
+extern int fillclr;   // panel fill
+extern char BGImageFile[kPathSize];
+extern BITMAP *bgImage;  // the loaded background image, or null
+
+void Set_Scheme(int background, int text, int window, const char *image);
+void load_bgfile();
+void Change_Settings(int volume, int panning, int speed, int paused, int shuffle);
+
+// ---------------------------------------------------------------------------
+// Shell: start-up, shutdown, errors, keys, drawing
+// ---------------------------------------------------------------------------
+
+extern BITMAP *Scr;            // back buffer
+extern BITMAP *Current_Area;   // sub-bitmaps of Scr
+extern BITMAP *Controls_Area;
+extern BITMAP *Playlist_Area;
+extern PALETTE pal;
+extern COLOR_MAP trans_table;
+
+void init();                   // init.cpp
+void deinit();                 // deinit.cpp
+int openerror(int code);       // error.cpp: file errors, the program goes on
+[[noreturn]] void fat_error(int code);  // set-up errors: exit status -1
+void hidemouse();
+void dokb(int scancode);       // keybinput.cpp
+void Draw_Screen();            // display.cpp
+
+#endif
