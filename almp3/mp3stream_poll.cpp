@@ -155,9 +155,14 @@ FillEnd fill(Fill &f) {
             advance(s, kTagBlockLen);
             reset_decoder(s);
         }
-        if (f.w.end - s.read_pos <= 0) return FillEnd::kExhausted;
+        // Frames the decoder already holds are decoded even when no bytes
+        // are left to feed, so the last ones are not lost.
         Attempt a = decode_attempt(f);
         Outcome o = classify(f, a);
+        if (o == Outcome::kNeedMore) {
+            advance(s, a.consumed);
+            return FillEnd::kExhausted;
+        }
         if (o == Outcome::kBad) {
             clear_rejected(f, a);
             const Search r = resync(f, &a, &o);
@@ -199,13 +204,13 @@ int data_exhausted(Mp3Stream *s, int written) {
     return -3;
 }
 
+// A full buffer in two-block mode past the current block's end moves on to
+// the next block. In one-block mode the end of the data is left to the next
+// poll: the decoder may still hold whole frames, and the caller may still
+// hand the next block over.
 int buffer_full(Mp3Stream *s) {
-    if (s->read_pos < s->block_len) return 0;
-    if (!s->wants_block) {
-        next_block(s);
-        return 0;
-    }
-    return data_exhausted(s, 1);
+    if (!s->wants_block && s->read_pos >= s->block_len) next_block(s);
+    return 0;
 }
 
 int silent_tail(Mp3Stream *s, unsigned char *out, int bytes) {

@@ -1,0 +1,148 @@
+// The public MPEG audio test streams through the player's feeding protocol:
+// every stream the layer accepts decodes to ISO full accuracy, the layers
+// and formats it does not handle are refused, and odd files never crash it.
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "mp3stream_record.h"
+#include "stream_feeder.h"
+#include "test_files.h"
+
+namespace {
+
+constexpr double kFullAccuracyPsnr = 96.0;
+
+std::vector<std::string> conformance_streams() {
+    std::vector<std::string> names;
+    DIR *dir = opendir(conformance_path("").c_str());
+    if (!dir) return names;
+    while (dirent *e = readdir(dir)) {
+        const std::string n = e->d_name;
+        const auto dot = n.rfind('.');
+        if (dot == std::string::npos) continue;
+        const std::string ext = n.substr(dot);
+        if (ext == ".bit" || ext == ".mp3") names.push_back(n);
+    }
+    closedir(dir);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string stem(const std::string &name) { return name.substr(0, name.rfind('.')); }
+
+bool starts_with(const std::string &s, const char *prefix) { return s.rfind(prefix, 0) == 0; }
+
+// Streams outside the compliance families: tags, damaged headers, cut files.
+bool is_oddity(const std::string &name) {
+    return starts_with(name, "l3-nonstandard-") || name == "l3-compl-cut.mp3" || name == "noise_meandr.mp3" ||
+           name == "MIPSTest.mp3";
+}
+
+struct FirstFrameSamples {
+    size_t frame;  // samples (all channels) of the first frame
+    size_t info;   // the same when that frame is a VBR info frame, else 0
+};
+
+// A leading VBR info frame ("Xing" or "Info" inside the first frame) plays
+// as one frame of silence here and is left out by the reference decoder.
+FirstFrameSamples first_frame_samples(const std::vector<unsigned char> &bytes) {
+    const size_t block = std::min(bytes.size(), static_cast<size_t>(kPlayerBlock));
+    Mp3Stream *s = almp3_create_mp3stream(bytes.data(), static_cast<int>(block), 1);
+    if (!s) return {0, 0};
+    const size_t from = static_cast<size_t>(s->lead_len);
+    const size_t to = std::min(block, from + static_cast<size_t>(s->frame_len));
+    const std::string frame(bytes.begin() + from, bytes.begin() + to);
+    const bool info = frame.find("Xing") != std::string::npos || frame.find("Info") != std::string::npos;
+    const size_t samples = static_cast<size_t>(s->pcm_per_frame) / 2;
+    almp3_destroy_mp3stream(s);
+    return {samples, info ? samples : 0};
+}
+
+// The mpg123 command line's decode of a stream, frames as they come.
+std::vector<int16_t> command_line_decode(const std::string &path) {
+    const std::string cmd = "mpg123 -q --no-gapless --no-infoframe -e s16 -s '" + path + "' 2>/dev/null";
+    std::vector<int16_t> pcm;
+    FILE *p = popen(cmd.c_str(), "r");
+    if (!p) return pcm;
+    int16_t buf[4096];
+    size_t n;
+    while ((n = std::fread(buf, 2, 4096, p)) > 0) pcm.insert(pcm.end(), buf, buf + n);
+    pclose(p);
+    return pcm;
+}
+
+// PSNR against a .pcm reference over the part both cover, after the info
+// frame and, where the reference leaves out leading frames (l3-sin1k0db's
+// lacks its first two), after the best of up to two more frames.
+double reference_psnr(const std::vector<int16_t> &pcm, size_t info_samples, size_t frame_samples,
+                      const std::vector<int16_t> &ref) {
+    double best = 0;
+    for (size_t k = 0; k <= 2; ++k) {
+        const size_t from = info_samples + k * frame_samples;
+        if (from >= pcm.size()) break;
+        const size_t n = std::min(pcm.size() - from, ref.size());
+        const std::vector<int16_t> a(pcm.begin() + from, pcm.begin() + from + n);
+        best = std::max(best, psnr_db(a, std::vector<int16_t>(ref.begin(), ref.begin() + n)));
+    }
+    return best;
+}
+
+TEST(StreamConformance, AcceptedStreamsDecodeAsTheCoreDoesToFullAccuracy) {
+    if (!conformance_available()) GTEST_SKIP() << "no conformance streams beside the repository";
+    int decoded = 0;
+    for (const auto &name : conformance_streams()) {
+        SCOPED_TRACE(name);
+        const auto bytes = read_bytes(conformance_path(name));
+        const ProtocolRun run = run_protocol(bytes);
+        if (!run.created) {
+            std::printf("%-40s refused\n", name.c_str());
+            if (!is_oddity(name)) {
+                EXPECT_TRUE(name == "l1-fl1.bit" || name == "l3-he_free.bit") << "refused";
+            }
+            continue;
+        }
+        ASSERT_FALSE(run.results.empty());
+        const auto cli = command_line_decode(conformance_path(name));
+        const std::vector<int16_t> head(run.pcm.begin(), run.pcm.begin() + std::min(cli.size(), run.pcm.size()));
+        const bool same_as_cli = max_sample_diff(head, cli) <= 1 &&
+                                 std::all_of(run.pcm.begin() + head.size(), run.pcm.end(), [](int16_t v) { return v == 0; });
+        const auto ref = read_pcm(conformance_path(stem(name) + ".pcm"));
+        const FirstFrameSamples first = first_frame_samples(bytes);
+        // The silence that closes the output is no part of the decode.
+        const double ours = ref.empty() ? 0 : reference_psnr(head, first.info, first.frame, ref);
+        const double core = ref.empty() ? 0 : reference_psnr(cli, first.info, first.frame, ref);
+        if (ref.empty()) {
+            std::printf("%-40s no reference, %4d frames, last poll %2d%s\n", name.c_str(), run.frames,
+                        run.results.back(), same_as_cli ? "" : ", differs from command line");
+        } else {
+            std::printf("%-40s PSNR %6.1f dB (command line %6.1f dB), %4d frames, last poll %2d%s\n", name.c_str(),
+                        ours, core, run.frames, run.results.back(), same_as_cli ? "" : ", differs from command line");
+        }
+        if (is_oddity(name)) continue;
+        ++decoded;
+        EXPECT_EQ(run.results.back(), 1);
+        EXPECT_TRUE(same_as_cli);
+        // Where libmpg123 itself falls short of full accuracy, the layer
+        // must lose nothing on top of it.
+        EXPECT_GE(ours, std::min(kFullAccuracyPsnr, core - 0.5));
+    }
+    EXPECT_GT(decoded, 20);
+}
+
+TEST(StreamConformance, LayerOneAndFreeFormatAreRefused) {
+    if (!conformance_available()) GTEST_SKIP() << "no conformance streams beside the repository";
+    for (const char *name : {"l1-fl1.bit", "l3-he_free.bit"}) {
+        SCOPED_TRACE(name);
+        const auto bytes = read_bytes(conformance_path(name));
+        const int len = static_cast<int>(std::min(bytes.size(), static_cast<size_t>(kPlayerBlock)));
+        EXPECT_EQ(almp3_create_mp3stream(bytes.data(), len, 0), nullptr);
+    }
+}
+
+}  // namespace

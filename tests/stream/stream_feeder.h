@@ -1,0 +1,60 @@
+// Drives a streaming object exactly as a player does: the first block at
+// creation, then, poll after poll, the next block whenever the object asks
+// for one (a short final block marked by its count), against the fake
+// Allegro that captures every audio-stream buffer.
+#ifndef STREAM_FEEDER_H
+#define STREAM_FEEDER_H
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "almp3.h"
+
+constexpr int kPlayerBlock = 32768;
+constexpr int kPlayerBuffer = 65536;
+
+// The source cut into blocks and handed over on request.
+class BlockSource {
+public:
+    BlockSource(const std::vector<unsigned char> &bytes, int block_len) : bytes_(bytes), block_len_(block_len) {}
+
+    // Creates the object from the first block (null when creation fails).
+    Mp3Stream *create();
+    // Hands the next block over if the object asks for one. Returns whether
+    // it did.
+    bool feed(Mp3Stream *s);
+
+private:
+    const std::vector<unsigned char> &bytes_;
+    int block_len_;
+    size_t next_ = 0;
+};
+
+struct ProtocolRun {
+    bool created = false;
+    std::vector<int> results;  // every poll result, in order
+    int frames = 0;            // frames decoded
+    int buffers = 0;           // audio-stream buffers handed back
+    int buffer_bytes = 0;      // bytes of one buffer
+    std::vector<int16_t> pcm;  // everything handed back, as signed samples
+};
+
+// Creates, plays and feeds-and-polls until a poll returns non-zero (or
+// max_polls polls were made), then destroys the object.
+ProtocolRun run_protocol(const std::vector<unsigned char> &bytes, int block_len = kPlayerBlock,
+                         int buffer_len = kPlayerBuffer, int max_polls = 100000);
+
+// As run_protocol, but keeps only the decoded frames of each buffer, without
+// the silence that closes a buffer early. frame_bytes(i) gives the PCM bytes
+// of frame i (counted from 0).
+struct FrameRun {
+    int result = 0;           // the last poll result
+    int frames = 0;
+    int short_buffers = 0;    // buffers handed back before they were full
+    std::vector<int16_t> pcm;
+};
+FrameRun run_collecting_frames(const std::vector<unsigned char> &bytes, int block_len, int buffer_len,
+                               const std::function<int(int)> &frame_bytes);
+
+#endif
