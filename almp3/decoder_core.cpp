@@ -104,6 +104,14 @@ int core_frame_pcm_bytes(const DecoderState *st) {
     return samples * st->channels * 2;
 }
 
+bool core_holds_frame(const DecoderState *st) {
+    if (!st->input || st->held < kHeaderBytes) return false;
+    const unsigned char *b = st->input;
+    DecoderState probe;
+    return read_header(&probe, (uint32_t{b[0]} << 24) | (uint32_t{b[1]} << 16) | (uint32_t{b[2]} << 8) | b[3]) &&
+           st->held >= probe.framesize + kHeaderBytes;
+}
+
 int InitMP3(DecoderState *st) {
     *st = DecoderState{};
     st->input = static_cast<unsigned char *>(std::malloc(kCoreInputCapacity));

@@ -60,6 +60,11 @@ int decodeMP3(DecoderState *state, const unsigned char *input, int input_len,
 // PCM bytes that the frame of the most recently read header decodes to.
 int core_frame_pcm_bytes(const DecoderState *state);
 
+// True when the state holds a whole frame behind a header it accepts, which
+// a decodeMP3 call without input would decode. Input fed in chunks larger
+// than a frame stays held, so "no more input" is not yet "nothing to decode".
+bool core_holds_frame(const DecoderState *state);
+
 // Sampling frequency in Hz by index (MPEG-1: 0-2, MPEG-2: 3-5, MPEG-2.5: 6-8).
 extern const int freqs[9];
 // Bit rates in kbit/s by [lsf][layer - 1][bitrate index].

@@ -1,0 +1,157 @@
+// Where playback of the in-memory object stands, how long its data is, and
+// moving the position. Byte places come from the Xing table of contents when
+// the data has one, else from a constant-rate estimate (frames of frame_len
+// bytes); the data is never scanned. The decoding that follows copes with a
+// place that is not a frame boundary.
+#include <algorithm>
+#include <climits>
+#include <cstdint>
+
+#include "mp3memory_record.h"
+
+namespace {
+
+using Hold = std::lock_guard<std::mutex>;
+
+constexpr int kMsecsPerSec = 1000;
+
+int saturate(int64_t v) { return static_cast<int>(std::clamp<int64_t>(v, INT_MIN, INT_MAX)); }
+
+int truncate_to_int(double v) {
+    return v >= static_cast<double>(INT_MAX) ? INT_MAX : v <= static_cast<double>(INT_MIN) ? INT_MIN : static_cast<int>(v);
+}
+
+int bytes_per_sample_frame(const Mp3Memory &m) { return (m.bits / 8) * (m.stereo ? 2 : 1); }
+
+int msecs_per_frame(const Mp3Memory &m) {
+    const double bytes_per_sec = static_cast<double>(bytes_per_sample_frame(m)) * m.freq;
+    return static_cast<int>(m.pcm_per_frame / bytes_per_sec * kMsecsPerSec);
+}
+
+int64_t frames_in_msecs(const Mp3Memory &m, int64_t msecs) { return msecs / msecs_per_frame(m); }
+
+// Offset of frame f by the table of contents, or -1 when the data has no
+// usable table for it (callers then use the constant-rate estimate).
+int64_t table_offset(const Mp3Memory &m, int64_t f) {
+    const XingInfo *x = m.xing.get();
+    const bool usable = x && (x->flags & kXingFrames) && (x->flags & kXingToc) && f < x->frames;
+    return usable ? xing_toc_offset(*x, static_cast<int>(f), m.audio_len) : -1;
+}
+
+// Every estimate is kept inside the data: a Xing frame count larger than the
+// constant-rate estimate, or a relative move from a place the table chose,
+// could otherwise point before the first frame or past the end.
+void set_read_offset(Mp3Memory &m, int64_t offset) {
+    m.read_pos = m.first_frame + std::clamp<int64_t>(offset, 0, m.audio_len);
+}
+
+void go_to_frame(Mp3Memory &m, int64_t f) {
+    if (f < 0 || f >= m.frame_count) return;
+    int64_t offset = table_offset(m, f);
+    if (offset < 0) offset = int64_t{m.frame_len} * f;
+    set_read_offset(m, offset);
+    m.frame_pos = static_cast<int>(f);
+    m.restart_pending = kTrue;
+}
+
+void move_by_frames(Mp3Memory &m, int64_t d) {
+    const int64_t target = m.frame_pos + d;
+    if (target < 0 || target >= m.frame_count) return;
+    int64_t offset = table_offset(m, target);
+    // The constant-rate move keeps read_pos's lead over the decoded frames.
+    if (offset < 0) offset = read_offset(m) + int64_t{m.frame_len} * d;
+    set_read_offset(m, offset);
+    m.frame_pos = static_cast<int>(target);
+    m.restart_pending = kTrue;
+}
+
+// p counts from the first frame; a place inside the leading tag means the
+// first frame.
+void go_to_byte(Mp3Memory &m, int64_t p) {
+    if (p < -int64_t{m.lead_len} || p >= m.audio_len) return;
+    m.restart_pending = kTrue;
+    p = std::max<int64_t>(p, 0);
+    m.read_pos = m.first_frame + p;
+    m.frame_pos = static_cast<int>(p / m.frame_len);
+}
+
+}  // namespace
+
+int almp3_get_msecs_per_frame_mp3(Mp3Memory *mp3) { return msecs_per_frame(*mp3); }
+
+int almp3_get_pos_frames_mp3(Mp3Memory *mp3) {
+    Hold hold(mp3->lock);
+    return mp3->frame_pos;
+}
+
+int almp3_get_pos_msecs_mp3(Mp3Memory *mp3) {
+    Hold hold(mp3->lock);
+    const double pcm = static_cast<double>(int64_t{mp3->pcm_per_frame} * mp3->frame_pos);
+    return truncate_to_int(pcm / bytes_per_sample_frame(*mp3) / mp3->freq * kMsecsPerSec);
+}
+
+int almp3_get_pos_secs_mp3(Mp3Memory *mp3) { return almp3_get_pos_msecs_mp3(mp3) / kMsecsPerSec; }
+
+int almp3_get_pos_bytes_mp3(Mp3Memory *mp3) {
+    Hold hold(mp3->lock);
+    return read_offset(*mp3) + mp3->lead_len;
+}
+
+int almp3_get_length_frames_mp3(Mp3Memory *mp3) { return mp3->frame_count; }
+
+int almp3_get_length_msecs_mp3(Mp3Memory *mp3) {
+    return saturate(int64_t{mp3->frame_count} * msecs_per_frame(*mp3));
+}
+
+int almp3_get_length_secs_mp3(Mp3Memory *mp3) {
+    return saturate(int64_t{mp3->frame_count} * msecs_per_frame(*mp3) / kMsecsPerSec);
+}
+
+int almp3_get_length_bytes_mp3(Mp3Memory *mp3) { return mp3->audio_len + mp3->lead_len + mp3->trail_len; }
+
+void almp3_rewind_mp3(Mp3Memory *mp3) {
+    Hold hold(mp3->lock);
+    mp3->frame_pos = 0;
+    mp3->read_pos = mp3->first_frame;
+    mp3->restart_pending = kTrue;
+}
+
+void almp3_seek_abs_frames_mp3(Mp3Memory *mp3, int frame) {
+    Hold hold(mp3->lock);
+    go_to_frame(*mp3, frame);
+}
+
+void almp3_seek_abs_msecs_mp3(Mp3Memory *mp3, int msecs) {
+    Hold hold(mp3->lock);
+    go_to_frame(*mp3, frames_in_msecs(*mp3, msecs));
+}
+
+void almp3_seek_abs_secs_mp3(Mp3Memory *mp3, int secs) {
+    Hold hold(mp3->lock);
+    go_to_frame(*mp3, frames_in_msecs(*mp3, int64_t{secs} * kMsecsPerSec));
+}
+
+void almp3_seek_abs_bytes_mp3(Mp3Memory *mp3, int bytes) {
+    Hold hold(mp3->lock);
+    go_to_byte(*mp3, bytes);
+}
+
+void almp3_seek_rel_frames_mp3(Mp3Memory *mp3, int frames) {
+    Hold hold(mp3->lock);
+    move_by_frames(*mp3, frames);
+}
+
+void almp3_seek_rel_msecs_mp3(Mp3Memory *mp3, int msecs) {
+    Hold hold(mp3->lock);
+    move_by_frames(*mp3, frames_in_msecs(*mp3, msecs));
+}
+
+void almp3_seek_rel_secs_mp3(Mp3Memory *mp3, int secs) {
+    Hold hold(mp3->lock);
+    move_by_frames(*mp3, frames_in_msecs(*mp3, int64_t{secs} * kMsecsPerSec));
+}
+
+void almp3_seek_rel_bytes_mp3(Mp3Memory *mp3, int bytes) {
+    Hold hold(mp3->lock);
+    go_to_byte(*mp3, int64_t{read_offset(*mp3)} + bytes);
+}

@@ -1,0 +1,61 @@
+// Conversion of a whole in-memory object to a library sample: the object's
+// own decoder writes straight into the sample's data, which is allocated
+// once at its final size.
+#include <climits>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+
+#include "mp3memory_record.h"
+
+namespace {
+
+struct SampleDeleter {
+    void operator()(SAMPLE *s) const { destroy_sample(s); }
+};
+using SamplePtr = std::unique_ptr<SAMPLE, SampleDeleter>;
+
+void rewind_object(Mp3Memory &m) {
+    m.read_pos = m.first_frame;
+    m.frame_pos = 0;
+}
+
+// Decodes frames until the data ends or the sample is full; frames beyond
+// the sample's size (frame_count counted too few) are not decoded. Returns
+// false when the data is damaged beyond repair.
+bool decode_into(Mp3Memory &m, DecodeRun &run) {
+    while (!data_used_up(m) && run.total < run.capacity) {
+        const int step_offset = read_offset(m);
+        if (decode_at_read_pos(m, run) == kFrameBad && !resynchronise(m, step_offset, run)) return false;
+        run.total += run.out_count;
+        advance_read_pos(m, run.in_count);
+    }
+    return true;
+}
+
+}  // namespace
+
+SAMPLE *almp3_create_sample_from_mp3(Mp3Memory *mp3) {
+    std::lock_guard<std::mutex> hold(mp3->lock);
+    Mp3Memory &m = *mp3;
+    const int64_t total = int64_t{m.frame_count} * m.pcm_per_frame;
+    // No library sample can hold more bytes than an int counts.
+    if (total > INT_MAX) return nullptr;
+    const int bytes_per_sample_frame = (m.bits / 8) * (m.stereo ? 2 : 1);
+    SamplePtr sample(create_sample(m.bits, m.stereo, m.freq, static_cast<int>(total / bytes_per_sample_frame)));
+    if (!sample) return nullptr;
+
+    stop_locked(m);
+    rewind_object(m);
+    restart_decoder(m);
+    auto *data = static_cast<unsigned char *>(sample->data);
+    std::memset(data, 0, static_cast<size_t>(total));
+    DecodeRun run{data, static_cast<int>(total), false};
+    const bool whole = decode_into(m, run);
+    // Whatever happened, the next start of playback begins afresh.
+    rewind_object(m);
+    m.restart_pending = kTrue;
+    if (!whole) return nullptr;
+    pcm_to_unsigned(data, static_cast<int>(total));
+    return sample.release();
+}

@@ -1,0 +1,161 @@
+// Damaged data: runs of rubbish, bit flips, truncation and frames that
+// change format in mid-data. Damage within reach of a resynchronisation is
+// skipped; longer damage stops playback with -2 and rewinds.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "fake_allegro.h"
+#include "frame.h"
+#include "memory_support.h"
+#include "test_files.h"
+
+namespace {
+
+constexpr int kFrameBytes = 4608;
+
+std::vector<unsigned char> rubbish(size_t n, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::vector<unsigned char> out(n);
+    // No 0xFF bytes: the rubbish holds no sync pattern.
+    for (auto &b : out) b = static_cast<unsigned char>(rng() % 0xFF);
+    return out;
+}
+
+// The Layer II file (frames stand alone) with rubbish after `at` bytes.
+std::vector<unsigned char> with_rubbish(size_t at, size_t len) {
+    auto bytes = read_bytes(encoded_path("l2_44100s.mp2"));
+    const auto junk = rubbish(len, 7);
+    bytes.insert(bytes.begin() + static_cast<std::ptrdiff_t>(at), junk.begin(), junk.end());
+    return bytes;
+}
+
+TEST(MemoryDamage, RubbishShorterThanTheSearchIsSkipped) {
+    const auto ref = reference_pcm("l2_44100s.mp2");
+    // Inserted at a frame boundary (frame 10 starts at byte 6269).
+    const auto bytes = with_rubbish(6269, 10000);
+    MemoryPtr m = make_memory(bytes);
+    ASSERT_TRUE(m);
+    const Playback p = play_through(m.get(), 4, 0, 10000);
+    ASSERT_EQ(p.results.back(), 1);
+    // Every frame of the file is heard: the bad step gives the output of the
+    // frame the resynchronisation accepted, decoded by a fresh decoder that
+    // matches a continuous decode again two frames on.
+    EXPECT_TRUE(same_pcm(head(p.pcm, 10 * 2304), head(ref, 10 * 2304)));
+    EXPECT_EQ(p.pcm.size(), (ref.size() + 4 * 2304 - 1) / (4 * 2304) * (4 * 2304) + 2 * 4 * 2304);
+    SamplePtr s(almp3_create_sample_from_mp3(m.get()));
+    ASSERT_TRUE(s);
+    const auto pcm = sample_signed(s.get());
+    EXPECT_TRUE(same_pcm(head(pcm, 10 * 2304), head(ref, 10 * 2304)));
+    const size_t common = std::min(pcm.size(), ref.size());
+    EXPECT_TRUE(same_pcm(std::vector<int16_t>(pcm.begin() + 12 * 2304, pcm.begin() + common),
+                         std::vector<int16_t>(ref.begin() + 12 * 2304, ref.begin() + common)));
+}
+
+TEST(MemoryDamage, RubbishLongerThanTheSearchStopsAndRewinds) {
+    const auto bytes = with_rubbish(6269, 20000);
+    MemoryPtr m = make_memory(bytes);
+    ASSERT_TRUE(m);
+    const Playback p = play_through(m.get(), 4, 0, 10000);
+    EXPECT_EQ(p.results.back(), -2);
+    EXPECT_EQ(almp3_is_playing_mp3(m.get()), 0);
+    EXPECT_EQ(fake_allegro::streams_open(), 0);
+    EXPECT_EQ(almp3_get_pos_frames_mp3(m.get()), 0);
+    EXPECT_EQ(almp3_get_pos_bytes_mp3(m.get()), 0);
+    EXPECT_EQ(almp3_create_sample_from_mp3(m.get()), nullptr);
+    EXPECT_EQ(almp3_get_pos_bytes_mp3(m.get()), 0);
+
+    // Looping does not help either, and a tail of rubbish shorter than the
+    // search but longer than a frame is damage too when not looping.
+    EXPECT_EQ(play_through(m.get(), 4, 1, 10000).results.back(), -2);
+    auto tail = read_bytes(encoded_path("l2_44100s.mp2"));
+    const auto junk = rubbish(3000, 3);
+    tail.insert(tail.end(), junk.begin(), junk.end());
+    MemoryPtr t = make_memory(tail);
+    ASSERT_TRUE(t);
+    EXPECT_EQ(play_through(t.get(), 4, 0, 10000).results.back(), -2);
+    // ... while up to a frame of it just ends the data.
+    tail.resize(tail.size() - 3000 + 500);
+    MemoryPtr u = make_memory(tail);
+    ASSERT_TRUE(u);
+    EXPECT_EQ(play_through(u.get(), 4, 0, 10000).results.back(), 1);
+}
+
+TEST(MemoryDamage, BitFlipsNeverStopPlayback) {
+    for (const char *name : {"cbr44100s.mp3", "vbr44100s.mp3", "l2_44100s.mp2", "vbr8000m.mp3"}) {
+        SCOPED_TRACE(name);
+        auto bytes = read_bytes(encoded_path(name));
+        std::mt19937 rng(11);
+        for (int i = 0; i < 300; ++i) bytes[1000 + rng() % (bytes.size() - 1000)] ^= static_cast<unsigned char>(1u << (rng() % 8));
+        MemoryPtr m = make_memory(bytes);
+        ASSERT_TRUE(m);
+        const Playback p = play_through(m.get(), 3, 0, 10000);
+        EXPECT_EQ(p.results.back(), 1);
+        SamplePtr s(almp3_create_sample_from_mp3(m.get()));
+        EXPECT_TRUE(s);
+    }
+}
+
+TEST(MemoryDamage, TruncatedDataEndsWithTheLastWholeFrame) {
+    const auto full = read_bytes(encoded_path("cbr44100s.mp3"));
+    const auto ref = reference_pcm("cbr44100s.mp3");
+    for (size_t cut : {size_t{417 * 50 + 200}, size_t{417 * 50 + 3}, size_t{1000}}) {
+        SCOPED_TRACE(cut);
+        const std::vector<unsigned char> bytes(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(cut));
+        MemoryPtr m = make_memory(bytes);
+        ASSERT_TRUE(m);
+        const Playback p = play_through(m.get(), 4, 0, 10000);
+        EXPECT_EQ(p.results.back(), 1);
+        const size_t whole = (cut / 418) * 2304;  // frames wholly inside
+        EXPECT_TRUE(same_pcm(head(p.pcm, whole), head(ref, whole)));
+        SamplePtr s(almp3_create_sample_from_mp3(m.get()));
+        ASSERT_TRUE(s);
+        EXPECT_TRUE(same_pcm(head(sample_signed(s.get()), whole), head(ref, whole)));
+        // Looping over a truncated file keeps going.
+        EXPECT_EQ(play_through(m.get(), 4, 1, 40).results.back(), 0);
+    }
+}
+
+TEST(MemoryDamage, FramesThatOutgrowTheFirstAreCutToTheRoomLeft) {
+    // One mono Layer II frame (2304 bytes of PCM), then a stereo Layer III
+    // file (4608 bytes per frame): output is sized by the first frame.
+    const auto mono = read_bytes(encoded_path("l2_44100m.mp2"));
+    const auto mono_ref = reference_pcm("l2_44100m.mp2");
+    FirstFrame first{};
+    ASSERT_TRUE(find_first_frame(mono.data(), static_cast<int>(mono.size()), &first));
+    const int mono_len = first.framesize + 4;
+    const auto stereo = read_bytes(encoded_path("cbr44100s.mp3"));
+    const auto stereo_ref = reference_pcm("cbr44100s.mp3");
+    std::vector<unsigned char> mixed(mono.begin(), mono.begin() + mono_len);
+    mixed.insert(mixed.end(), stereo.begin(), stereo.end());
+    MemoryPtr m = make_memory(mixed);
+    ASSERT_TRUE(m);
+    ASSERT_EQ(pcm_per_frame(m.get()), 2304);
+
+    // A stream buffer of one frame keeps the first half of each stereo frame.
+    const Playback p = play_through(m.get(), 1, 0, 100000);
+    ASSERT_EQ(p.results.back(), 1);
+    EXPECT_TRUE(same_pcm(head(p.pcm, 1152), head(mono_ref, 1152)));
+    for (int k = 5; k < 20; ++k) {
+        const std::vector<int16_t> got(p.pcm.begin() + (k + 1) * 1152, p.pcm.begin() + (k + 2) * 1152);
+        const std::vector<int16_t> want(stereo_ref.begin() + k * 2304, stereo_ref.begin() + k * 2304 + 1152);
+        EXPECT_TRUE(same_pcm(got, want)) << "frame " << k;
+    }
+
+    // The sample, counted by the first frame's length, fills up with whole
+    // stereo frames and half of the one that reaches its end.
+    SamplePtr s(almp3_create_sample_from_mp3(m.get()));
+    ASSERT_TRUE(s);
+    const auto pcm = sample_signed(s.get());
+    const size_t frames = static_cast<size_t>(almp3_get_length_frames_mp3(m.get()));
+    ASSERT_EQ(pcm.size(), frames * 1152);
+    const size_t stereo_part = pcm.size() - 1152;
+    ASSERT_LT(stereo_part, stereo_ref.size());
+    ASSERT_NE(stereo_part % 2304, 0u);
+    const std::vector<int16_t> last(pcm.end() - 5000, pcm.end());
+    const std::vector<int16_t> want(stereo_ref.begin() + static_cast<std::ptrdiff_t>(stereo_part) - 5000,
+                                    stereo_ref.begin() + static_cast<std::ptrdiff_t>(stereo_part));
+    EXPECT_TRUE(same_pcm(last, want));
+}
+
+}  // namespace

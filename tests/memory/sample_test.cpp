@@ -1,0 +1,91 @@
+// Converting a whole in-memory object to a library sample.
+#include <gtest/gtest.h>
+
+#include "fake_allegro.h"
+#include "memory_support.h"
+#include "test_files.h"
+
+namespace {
+
+TEST(MemorySample, EveryEncodedFileConvertsToItsReferencePcm) {
+    for (const auto &f : encoded_files()) {
+        SCOPED_TRACE(f.name);
+        const auto ref = reference_pcm(f.name);
+        const auto bytes = read_bytes(encoded_path(f.name));
+        MemoryPtr m = make_memory(bytes);
+        ASSERT_TRUE(m);
+        SamplePtr s(almp3_create_sample_from_mp3(m.get()));
+        ASSERT_TRUE(s);
+        const int ppf = pcm_per_frame(m.get());
+        const int frames = almp3_get_length_frames_mp3(m.get());
+        EXPECT_EQ(s->bits, 16);
+        EXPECT_EQ(s->freq, f.rate);
+        EXPECT_EQ(s->stereo != 0, f.channels == 2);
+        EXPECT_EQ(static_cast<int64_t>(s->len) * f.channels * 2, int64_t{frames} * ppf);
+        // The count may differ from the frames present by a frame or so:
+        // a Xing count leaves out the Xing frame itself, and the constant-
+        // rate estimate rounds. What is there is the reference; the rest is
+        // silence.
+        const auto pcm = sample_signed(s.get());
+        EXPECT_LE(std::abs(static_cast<int>(pcm.size()) - static_cast<int>(ref.size())), ppf);
+        const size_t common = std::min(pcm.size(), ref.size());
+        EXPECT_TRUE(same_pcm(head(pcm, common), head(ref, common)));
+        EXPECT_TRUE(all_zero(pcm, common, pcm.size()));
+        // Left rewound, with a fresh decoder for the next playback.
+        EXPECT_EQ(almp3_get_pos_frames_mp3(m.get()), 0);
+    }
+}
+
+TEST(MemorySample, ConvertingStopsPlaybackAndRewinds) {
+    fake_allegro::reset();
+    const auto ref = reference_pcm("cbr44100s.mp3");
+    const auto bytes = read_bytes(encoded_path("cbr44100s.mp3"));
+    MemoryPtr m = make_memory(bytes);
+    ASSERT_TRUE(m);
+    ASSERT_EQ(almp3_play_mp3(m.get(), 4 * 4608, 255, 128), 0);
+    for (int i = 0; i < 5; ++i) ASSERT_EQ(almp3_poll_mp3(m.get()), 0);
+    SamplePtr s(almp3_create_sample_from_mp3(m.get()));
+    ASSERT_TRUE(s);
+    EXPECT_EQ(almp3_is_playing_mp3(m.get()), 0);
+    EXPECT_EQ(fake_allegro::streams_open(), 0);
+    EXPECT_EQ(almp3_get_pos_bytes_mp3(m.get()), 0);
+    const auto pcm = sample_signed(s.get());
+    EXPECT_TRUE(same_pcm(head(pcm, ref.size()), head(ref, pcm.size())));
+
+    // The next playback starts from the first frame with a fresh decoder.
+    fake_allegro::reset();
+    ASSERT_EQ(almp3_play_mp3(m.get(), 4 * 4608, 255, 128), 0);
+    ASSERT_EQ(almp3_poll_mp3(m.get()), 0);
+    EXPECT_TRUE(same_pcm(fake_allegro::captured_signed(), head(ref, 4 * 2304)));
+}
+
+TEST(MemorySample, AXingCountAboveTheFramesPresentLeavesASilentTail) {
+    auto bytes = read_bytes(encoded_path("vbr44100s.mp3"));
+    const auto ref = reference_pcm("vbr44100s.mp3");
+    const int present = static_cast<int>(ref.size() / 2304);
+    const int claimed = present + 40;
+    bytes[44] = bytes[45] = 0;
+    bytes[46] = static_cast<unsigned char>(claimed >> 8);
+    bytes[47] = static_cast<unsigned char>(claimed & 0xFF);
+    MemoryPtr m = make_memory(bytes);
+    ASSERT_TRUE(m);
+    SamplePtr s(almp3_create_sample_from_mp3(m.get()));
+    ASSERT_TRUE(s);
+    ASSERT_EQ(s->len, static_cast<unsigned long>(claimed) * 1152);
+    const auto pcm = sample_signed(s.get());
+    EXPECT_TRUE(same_pcm(head(pcm, ref.size()), ref));
+    EXPECT_TRUE(all_zero(pcm, ref.size(), pcm.size()));
+}
+
+TEST(MemorySample, ALoneFrameConvertsToOneFrame) {
+    const auto bytes = read_bytes(encoded_path("l2_44100s.mp2"));
+    const auto ref = reference_pcm("l2_44100s.mp2");
+    std::vector<unsigned char> one(bytes.begin(), bytes.begin() + 626);
+    MemoryPtr m = make_memory(one);
+    ASSERT_TRUE(m);
+    SamplePtr s(almp3_create_sample_from_mp3(m.get()));
+    ASSERT_TRUE(s);
+    EXPECT_TRUE(same_pcm(sample_signed(s.get()), head(ref, 2304)));
+}
+
+}  // namespace
