@@ -35,6 +35,7 @@ struct ProtocolRun {
     bool created = false;
     std::vector<int> results;  // every poll result, in order
     int frames = 0;            // frames decoded
+    int frame_samples = 0;     // samples (all channels) of the first frame
     int buffers = 0;           // audio-stream buffers handed back
     int buffer_bytes = 0;      // bytes of one buffer
     std::vector<int16_t> pcm;  // everything handed back, as signed samples

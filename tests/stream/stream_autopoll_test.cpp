@@ -1,0 +1,85 @@
+// Autopolling: the timer follows play and stop, a second start changes
+// nothing, and the timer's polls from their own thread never collide with
+// the caller feeding, stopping or destroying the object.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "fake_allegro.h"
+#include "mp3stream_record.h"
+#include "stream_feeder.h"
+#include "test_files.h"
+
+namespace {
+
+TEST(StreamAutopoll, TheTimerExistsWhilePlayingWithAutopollOn) {
+    fake_allegro::reset();
+    const auto bytes = read_bytes(encoded_path("cbr44100s.mp3"));
+    Mp3Stream *s = almp3_create_mp3stream(bytes.data(), kPlayerBlock, 0);
+    ASSERT_NE(s, nullptr);
+    almp3_start_autopoll_mp3stream(s, 50);
+    almp3_start_autopoll_mp3stream(s, 5);
+    EXPECT_EQ(s->autopoll_ms, 50);
+    EXPECT_EQ(fake_allegro::timers_installed(), 0);
+
+    fake_allegro::set_free_buffers(0);  // the ticks find no buffer to fill
+    ASSERT_EQ(almp3_play_mp3stream(s, kPlayerBuffer, 255, 128), 0);
+    EXPECT_EQ(fake_allegro::timers_installed(), 1);
+    almp3_stop_mp3stream(s);
+    EXPECT_EQ(fake_allegro::timers_installed(), 0);
+    EXPECT_NE(s->autopoll_on, 0);
+    ASSERT_EQ(almp3_play_mp3stream(s, kPlayerBuffer, 255, 128), 0);
+    EXPECT_EQ(fake_allegro::timers_installed(), 1);
+    almp3_stop_autopoll_mp3stream(s);
+    EXPECT_EQ(fake_allegro::timers_installed(), 0);
+    EXPECT_EQ(almp3_is_playing_mp3stream(s), -1);
+    almp3_start_autopoll_mp3stream(s, 5);
+    EXPECT_EQ(fake_allegro::timers_installed(), 1);
+    almp3_destroy_mp3stream(s);
+    EXPECT_EQ(fake_allegro::timers_installed(), 0);
+}
+
+TEST(StreamAutopoll, TheTimerPlaysTheSongWhileTheCallerFeeds) {
+    fake_allegro::reset();
+    const auto bytes = read_bytes(encoded_path("cbr44100s.mp3"));
+    const auto ref = reference_pcm("cbr44100s.mp3");
+    BlockSource source(bytes, kPlayerBlock);
+    Mp3Stream *s = source.create();
+    ASSERT_NE(s, nullptr);
+    almp3_start_autopoll_mp3stream(s, 2);
+    ASSERT_EQ(almp3_play_mp3stream(s, kPlayerBuffer, 255, 128), 0);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (almp3_is_playing_mp3stream(s) && std::chrono::steady_clock::now() < deadline) {
+        source.feed(s);
+        std::this_thread::sleep_for(std::chrono::microseconds(100));
+    }
+    EXPECT_EQ(almp3_is_playing_mp3stream(s), 0);
+    // The last poll stopped playback from the timer's own callback.
+    EXPECT_EQ(fake_allegro::timers_installed(), 0);
+    EXPECT_EQ(static_cast<size_t>(almp3_get_pos_frames_mp3stream(s)) * 2304, ref.size());
+    const auto pcm = fake_allegro::captured_signed();
+    ASSERT_GE(pcm.size(), ref.size());
+    EXPECT_LE(max_sample_diff(std::vector<int16_t>(pcm.begin(), pcm.begin() + static_cast<long>(ref.size())), ref),
+              1);
+    almp3_destroy_mp3stream(s);
+}
+
+TEST(StreamAutopoll, StoppingOrDestroyingDuringTicksNeverDeadlocks) {
+    const auto bytes = read_bytes(encoded_path("cbr44100s.mp3"));
+    for (int round = 0; round < 20; ++round) {
+        fake_allegro::reset();
+        BlockSource source(bytes, kPlayerBlock);
+        Mp3Stream *s = source.create();
+        ASSERT_NE(s, nullptr);
+        almp3_start_autopoll_mp3stream(s, 1);
+        ASSERT_EQ(almp3_play_mp3stream(s, kPlayerBuffer, 255, 128), 0);
+        std::this_thread::sleep_for(std::chrono::milliseconds(round % 4));
+        source.feed(s);
+        if (round % 2) almp3_stop_mp3stream(s);
+        almp3_destroy_mp3stream(s);
+        EXPECT_EQ(fake_allegro::timers_installed(), 0);
+    }
+}
+
+}  // namespace

@@ -1,0 +1,141 @@
+// Damaged and unusual input through the player's feeding protocol: flipped
+// bits, runs of garbage shorter and longer than the search limit, files cut
+// anywhere and a tag block in the middle of the data. Nothing may crash or
+// write outside a buffer (the sanitizer build checks the latter).
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+
+#include "mp3stream_record.h"
+#include "stream_feeder.h"
+#include "test_files.h"
+
+namespace {
+
+constexpr int kStereoFrameSamples = 2304;
+
+std::vector<unsigned char> random_bytes(size_t n, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::vector<unsigned char> out(n);
+    // No 0xFF byte, so no frame sync can appear by chance.
+    for (auto &b : out) b = static_cast<unsigned char>(rng() % 0xFF);
+    return out;
+}
+
+std::vector<unsigned char> with_insert(const std::vector<unsigned char> &file, size_t at,
+                                       const std::vector<unsigned char> &insert) {
+    std::vector<unsigned char> out(file.begin(), file.begin() + static_cast<long>(at));
+    out.insert(out.end(), insert.begin(), insert.end());
+    out.insert(out.end(), file.begin() + static_cast<long>(at), file.end());
+    return out;
+}
+
+std::vector<int16_t> prefix(const std::vector<int16_t> &v, size_t n) {
+    return std::vector<int16_t>(v.begin(), v.begin() + static_cast<long>(std::min(n, v.size())));
+}
+
+TEST(StreamDamage, FlippedBitsCostAFewFramesAtMost) {
+    for (const char *name : {"cbr44100s.mp3", "vbr44100s.mp3", "l2_44100s.mp2", "cbr8000s.mp3"}) {
+        const auto clean = read_bytes(encoded_path(name));
+        const size_t ref_samples = reference_pcm(name).size();
+        for (unsigned seed = 1; seed <= 4; ++seed) {
+            SCOPED_TRACE(std::string(name) + " seed " + std::to_string(seed));
+            auto bytes = clean;
+            std::mt19937 rng(seed);
+            constexpr int kFlips = 40;
+            for (int i = 0; i < kFlips; ++i) {
+                const size_t at = 2000 + rng() % (bytes.size() - 2000);
+                bytes[at] ^= static_cast<unsigned char>(1u << (rng() % 8));
+            }
+            const ProtocolRun run = run_protocol(bytes);
+            ASSERT_TRUE(run.created);
+            EXPECT_EQ(run.results.back(), 1);
+            const int ref_frames = static_cast<int>(ref_samples / static_cast<size_t>(run.frame_samples));
+            // A flip in a header costs at most the frames the decoder held.
+            EXPECT_GE(run.frames, ref_frames - 4 * kFlips);
+            EXPECT_LE(run.frames, ref_frames + kFlips);
+        }
+    }
+}
+
+TEST(StreamDamage, GarbageShorterThanTheSearchLimitIsPassedOver) {
+    const auto clean = read_bytes(encoded_path("cbr44100s.mp3"));
+    const auto ref = reference_pcm("cbr44100s.mp3");
+    const ProtocolRun run = run_protocol(with_insert(clean, 40000, random_bytes(10000, 7)));
+    ASSERT_TRUE(run.created);
+    EXPECT_EQ(run.results.back(), 1);
+    // The frame the garbage splits decodes to noise (or is lost); the rest
+    // are all there.
+    EXPECT_NEAR(run.frames, static_cast<int>(ref.size() / kStereoFrameSamples), 2);
+    const size_t before = 40000 / 418 * kStereoFrameSamples;
+    EXPECT_LE(max_sample_diff(prefix(run.pcm, before), prefix(ref, before)), 1);
+}
+
+TEST(StreamDamage, GarbageLongerThanTheSearchLimitStopsPlayback) {
+    const auto clean = read_bytes(encoded_path("cbr44100s.mp3"));
+    const std::vector<unsigned char> zeros(20000, 0);
+    const ProtocolRun run = run_protocol(with_insert(clean, 40000, zeros));
+    ASSERT_TRUE(run.created);
+    EXPECT_EQ(run.results.back(), -2);
+    EXPECT_NEAR(run.frames, 40000 / 418, 1);
+    // The buffer in hand when the search gave up went back, then nothing.
+    EXPECT_EQ(static_cast<size_t>(run.buffers), run.results.size());
+}
+
+TEST(StreamDamage, FilesCutAnywhereEndNormally) {
+    const auto clean = read_bytes(encoded_path("cbr44100s.mp3"));
+    const auto ref = reference_pcm("cbr44100s.mp3");
+    for (size_t cut : {size_t{900}, size_t{32768}, size_t{32768 + 123}, size_t{65536 + 7}, clean.size() - 200}) {
+        SCOPED_TRACE(cut);
+        const std::vector<unsigned char> bytes(clean.begin(), clean.begin() + static_cast<long>(cut));
+        const ProtocolRun run = run_protocol(bytes);
+        ASSERT_TRUE(run.created);
+        EXPECT_EQ(run.results.back(), 1);
+        // Every whole frame before the cut, as the reference decodes it.
+        EXPECT_NEAR(run.frames, static_cast<int>(cut / 417.96), 1);
+        const size_t samples = static_cast<size_t>(run.frames) * kStereoFrameSamples;
+        EXPECT_LE(max_sample_diff(prefix(run.pcm, samples), prefix(ref, samples)), 1);
+    }
+}
+
+// A frame of MPEG-2 Layer II, 8 kbit/s at 24000 Hz, single channel: 48 bytes
+// of which the body is silence.
+constexpr unsigned char kSmallHeader[4] = {0xFF, 0xF5, 0x14, 0xC0};
+constexpr int kSmallFrame = 48;
+
+TEST(StreamDamage, ATagBlockAtTheReadPositionIsSkippedUnfed) {
+    // Layer II frames and chunks of one frame + 4 bytes: after the first
+    // frame the next byte to feed lies 4 bytes into the second frame. A tag
+    // block placed there (after a copy of those 4 bytes) is skipped and the
+    // decoder restarts at the second frame. The tag's text holds two small
+    // frames: fed or searched, they would be decoded.
+    const auto clean = read_bytes(encoded_path("l2_44100s.mp2"));
+    const auto ref = reference_pcm("l2_44100s.mp2");
+    Mp3Stream *probe = almp3_create_mp3stream(clean.data(), kPlayerBlock, 0);
+    ASSERT_NE(probe, nullptr);
+    const size_t first = static_cast<size_t>(probe->frame_len);
+    ASSERT_EQ(probe->lead_len, 0);
+    almp3_destroy_mp3stream(probe);
+
+    std::vector<unsigned char> tag(kTagBlockLen, 0);
+    std::memcpy(tag.data(), "TAG", 3);
+    std::memcpy(tag.data() + 3, kSmallHeader, 4);
+    std::memcpy(tag.data() + 3 + kSmallFrame, kSmallHeader, 4);
+    std::vector<unsigned char> insert(clean.begin() + static_cast<long>(first),
+                                      clean.begin() + static_cast<long>(first) + 4);
+    insert.insert(insert.end(), tag.begin(), tag.end());
+    const ProtocolRun run = run_protocol(with_insert(clean, first, insert));
+
+    ASSERT_TRUE(run.created);
+    EXPECT_EQ(run.results.back(), 1);
+    EXPECT_EQ(static_cast<size_t>(run.frames) * kStereoFrameSamples, ref.size());
+    // The restart shows only in the second frame's synthesis; from the
+    // third frame on the decode is the reference's.
+    const size_t from = 2 * kStereoFrameSamples;
+    const std::vector<int16_t> ours(run.pcm.begin() + from, run.pcm.begin() + static_cast<long>(ref.size()));
+    const std::vector<int16_t> theirs(ref.begin() + from, ref.end());
+    EXPECT_LE(max_sample_diff(ours, theirs), 1);
+}
+
+}  // namespace
