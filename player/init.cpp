@@ -78,7 +78,9 @@ PALETTE pal;
 COLOR_MAP trans_table;
 
 void init() {
-    install_allegro(SYSTEM_AUTODETECT, &errno, std::atexit);
+    // Without a usable system (no display) nothing below can work: report it
+    // as the graphics failure it leads to, instead of going on to crash.
+    if (install_allegro(SYSTEM_AUTODETECT, &errno, std::atexit) != 0) fat_error(kNoGraphics);
     jpgalleg_init();
     set_screen_mode();
     load_bgfile();
