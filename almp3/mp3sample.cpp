@@ -1,6 +1,6 @@
 // Conversion of a whole in-memory object to a library sample: the object's
 // own decoder writes straight into the sample's data, which is allocated
-// once at its final size.
+// once at its final size and written once.
 #include <climits>
 #include <cstdint>
 #include <cstring>
@@ -21,16 +21,25 @@ void rewind_object(Mp3Memory &m) {
 }
 
 // Decodes frames until the data ends or the sample is full; frames beyond
-// the sample's size (frame_count counted too few) are not decoded. Returns
-// false when the data is damaged beyond repair.
+// the sample's size (frame_count counted too few) are not decoded. Each
+// frame is made unsigned as soon as it is written, while it is still in
+// the cache. The written bytes are contiguous from the start: only the
+// tail after them needs silence. Returns false when the data is damaged
+// beyond repair.
 bool decode_into(Mp3Memory &m, DecodeRun &run) {
     while (!data_used_up(m) && run.total < run.capacity) {
         const int step_offset = read_offset(m);
         if (decode_at_read_pos(m, run) == kFrameBad && !resynchronise(m, step_offset, run)) return false;
+        pcm_to_unsigned(run.base + run.total, run.out_count);
         run.total += run.out_count;
         advance_read_pos(m, run.in_count);
     }
     return true;
+}
+
+void fill_with_silence(unsigned char *from, int bytes) {
+    std::memset(from, 0, static_cast<size_t>(bytes));
+    pcm_to_unsigned(from, bytes);
 }
 
 }  // namespace
@@ -48,14 +57,12 @@ SAMPLE *almp3_create_sample_from_mp3(Mp3Memory *mp3) {
     stop_locked(m);
     rewind_object(m);
     restart_decoder(m);
-    auto *data = static_cast<unsigned char *>(sample->data);
-    std::memset(data, 0, static_cast<size_t>(total));
-    DecodeRun run{data, static_cast<int>(total), false};
+    DecodeRun run{static_cast<unsigned char *>(sample->data), static_cast<int>(total), false};
     const bool whole = decode_into(m, run);
     // Whatever happened, the next start of playback begins afresh.
     rewind_object(m);
     m.restart_pending = kTrue;
     if (!whole) return nullptr;
-    pcm_to_unsigned(data, static_cast<int>(total));
+    fill_with_silence(run.base + run.total, run.capacity - run.total);
     return sample.release();
 }

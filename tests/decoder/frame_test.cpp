@@ -179,4 +179,13 @@ TEST(Pcm, FlipsTheTopBitOfEverySample) {
     EXPECT_EQ(u[3], 0x0000);
 }
 
+TEST(Pcm, FlipsSamplesBeyondTheLastWholeWord) {
+    int16_t s[5] = {1, 2, 3, 4, -2};
+    pcm_to_unsigned(reinterpret_cast<unsigned char *>(s), sizeof s);
+    uint16_t u[5];
+    std::memcpy(u, s, sizeof s);
+    EXPECT_EQ(u[3], 0x8004);
+    EXPECT_EQ(u[4], 0x7FFE);
+}
+
 }  // namespace

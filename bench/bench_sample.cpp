@@ -1,0 +1,93 @@
+// Times almp3_create_sample_from_mp3 on a file against decoding the same
+// bytes with libmpg123 directly (feed mode, one call per frame), in one run.
+//
+//   bench_sample FILE [ROUNDS]
+//
+// Prints the best time of each over ROUNDS rounds (default 3), and the
+// ratio of the sample conversion's time to the direct decode's.
+#include <mpg123.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+#include "almp3.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+const long kRates[] = {8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000};
+
+double seconds_since(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// The layer's path: object over the data, whole file into a new sample.
+double time_sample(const std::vector<unsigned char> &file, size_t *bytes) {
+    const auto start = Clock::now();
+    Mp3Memory *m = almp3_create_mp3(file.data(), static_cast<int>(file.size()));
+    SAMPLE *s = m ? almp3_create_sample_from_mp3(m) : nullptr;
+    const double t = seconds_since(start);
+    *bytes = s ? s->len * (s->stereo ? 4 : 2) : 0;
+    destroy_sample(s);
+    almp3_destroy_mp3(m);
+    return t;
+}
+
+// libmpg123 on its own: the whole file fed at once, frames decoded one by
+// one and copied into a buffer allocated up front (expected bytes, as the
+// sample's is).
+double time_direct(const std::vector<unsigned char> &file, size_t expected, size_t *bytes) {
+    const auto start = Clock::now();
+    std::vector<unsigned char> pcm;
+    pcm.reserve(expected);
+    mpg123_handle *h = mpg123_new(nullptr, nullptr);
+    mpg123_param(h, MPG123_FLAGS, MPG123_QUIET, 0);
+    mpg123_format_none(h);
+    for (long rate : kRates) mpg123_format(h, rate, MPG123_MONO | MPG123_STEREO, MPG123_ENC_SIGNED_16);
+    mpg123_open_feed(h);
+    mpg123_feed(h, file.data(), file.size());
+    off_t num = 0;
+    unsigned char *audio = nullptr;
+    size_t n = 0;
+    int rc;
+    while ((rc = mpg123_decode_frame(h, &num, &audio, &n)) == MPG123_OK || rc == MPG123_NEW_FORMAT)
+        pcm.insert(pcm.end(), audio, audio + n);
+    mpg123_delete(h);
+    const double t = seconds_since(start);
+    *bytes = pcm.size();
+    return t;
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: %s FILE [ROUNDS]\n", argv[0]);
+        return 2;
+    }
+    std::ifstream in(argv[1], std::ios::binary);
+    const std::vector<unsigned char> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
+    if (file.empty()) {
+        std::fprintf(stderr, "cannot read %s\n", argv[1]);
+        return 1;
+    }
+    double best_sample = 1e30, best_direct = 1e30;
+    size_t sample_bytes = 0, direct_bytes = 0;
+    for (int r = 0; r < rounds; ++r) {
+        best_sample = std::min(best_sample, time_sample(file, &sample_bytes));
+        best_direct = std::min(best_direct, time_direct(file, sample_bytes + 8192, &direct_bytes));
+    }
+    std::printf("file:            %zu bytes\n", file.size());
+    std::printf("sample:          %.3f s (%zu PCM bytes)\n", best_sample, sample_bytes);
+    std::printf("libmpg123 alone: %.3f s (%zu PCM bytes)\n", best_direct, direct_bytes);
+    std::printf("ratio:           %.3f\n", best_sample / best_direct);
+    return sample_bytes > 0 && direct_bytes > 0 ? 0 : 1;
+}
