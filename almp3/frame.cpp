@@ -109,22 +109,21 @@ int64_t xing_toc_offset(const XingInfo &x, int target, int total) {
 }
 
 void pcm_to_unsigned(unsigned char *buf, int bytes) {
-    // Bit 15 of every native-order 16-bit sample, four samples per word: the
-    // lanes of a native 64-bit word line up with the samples in either byte
-    // order. Whole files go through here, so the word-wise loop matters.
-    constexpr uint64_t kSignBits = 0x8000800080008000ull;
+    // Each 16-bit sample keeps its top bit at bit 15 of its own 16-bit lane
+    // whatever the byte order, so a 64-bit word flips four samples at once.
+    constexpr uint64_t kFourSignBits = 0x8000800080008000ull;
     constexpr uint16_t kSignBit = 0x8000;
     int i = 0;
     for (; i + 8 <= bytes; i += 8) {
-        uint64_t w;
-        std::memcpy(&w, buf + i, 8);
-        w ^= kSignBits;
-        std::memcpy(buf + i, &w, 8);
+        uint64_t v;
+        std::memcpy(&v, buf + i, 8);
+        v ^= kFourSignBits;
+        std::memcpy(buf + i, &v, 8);
     }
     for (; i + 2 <= bytes; i += 2) {
-        uint16_t s;
-        std::memcpy(&s, buf + i, 2);
-        s ^= kSignBit;
-        std::memcpy(buf + i, &s, 2);
+        uint16_t v;
+        std::memcpy(&v, buf + i, 2);
+        v ^= kSignBit;
+        std::memcpy(buf + i, &v, 2);
     }
 }

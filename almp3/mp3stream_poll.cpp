@@ -88,11 +88,6 @@ Outcome classify(const Fill &f, const Attempt &a) {
     return Outcome::kBad;
 }
 
-// A rejected decode may have written PCM; the buffer keeps silence there.
-void clear_rejected(Fill &f, const Attempt &a) {
-    if (a.produced > 0) std::memset(f.out + f.written, 0, static_cast<size_t>(a.produced));
-}
-
 // A frame whose PCM exceeds even an empty buffer (the stream changed to more
 // channels or samples per frame than the buffer was sized for) is decoded
 // aside and cut to the buffer, so decoding goes on and nothing overflows.
@@ -144,7 +139,6 @@ Search resync(Fill &f, Attempt *a, Outcome *o) {
         *o = classify(f, *a);
         const bool decoded = *o == Outcome::kFrame || *o == Outcome::kTooBig;
         if (*o == Outcome::kNeedMore || (decoded && followed_by_header(f))) return Search::kFound;
-        clear_rejected(f, *a);
     }
 }
 
@@ -164,7 +158,6 @@ FillEnd fill(Fill &f) {
             return FillEnd::kExhausted;
         }
         if (o == Outcome::kBad) {
-            clear_rejected(f, a);
             const Search r = resync(f, &a, &o);
             if (r == Search::kExhausted) return FillEnd::kExhausted;
             if (r == Search::kLost) return FillEnd::kLost;
@@ -227,11 +220,16 @@ int stream_poll_locked(Mp3Stream *s) {
     auto *out = static_cast<unsigned char *>(get_audio_stream_buffer(s->stream));
     if (!out) return 0;
     const int capacity = s->frames_per_buffer * s->pcm_per_frame;
-    std::memset(out, 0, static_cast<size_t>(capacity));
-    if (s->end_countdown > 0) return silent_tail(s, out, capacity);
+    if (s->end_countdown > 0) {
+        std::memset(out, 0, static_cast<size_t>(capacity));
+        return silent_tail(s, out, capacity);
+    }
 
     Fill f{*s, data_window(*s), out, capacity, 0};
     const FillEnd end = fill(f);
+    // Silence after the frames; it also covers what rejected decodes wrote
+    // there. Frames are written whole, so clearing first is not needed.
+    if (f.room() > 0) std::memset(out + f.written, 0, static_cast<size_t>(f.room()));
     hand_back(s, out, capacity);
     switch (end) {
     case FillEnd::kLost:
