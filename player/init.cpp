@@ -78,6 +78,8 @@ PALETTE pal;
 COLOR_MAP trans_table;
 
 void init() {
+    // The X11 window is made when the library starts: the icon goes first.
+    set_app_icon();
     // Without a usable system (no display) nothing below can work: report it
     // as the graphics failure it leads to, instead of going on to crash.
     if (install_allegro(SYSTEM_AUTODETECT, &errno, std::atexit) != 0) fat_error(kNoGraphics);

@@ -13,12 +13,19 @@ void dokb(int scancode) {
         case KEY_MINUS_PAD: Change_Volume(-1); break;
         case KEY_HOME: Change_Panning(-1); break;
         case KEY_END: Change_Panning(1); break;
+        case KEY_UP: Playlist_Up(); break;
+        case KEY_DOWN: Playlist_Down(); break;
+        case KEY_PGUP: Playlist_Jump_Up(); break;
+        case KEY_PGDN: Playlist_Jump_Down(); break;
+        case KEY_ENTER: Play_Selected(); break;
+        case KEY_BACKSPACE: Remove_Selected(); break;
         case KEY_SPACE: Pause(); break;
         case KEY_S: Shuffling(); break;
         case KEY_F1: Open_Playlist(); break;
         case KEY_F2: Save_Playlist(); break;
         case KEY_F3: Add_to_Playlist(); break;
         case KEY_F4: Reset_Playlist(); break;
+        case KEY_F5: Change_Background_Image(BGImageFile); break;
         // F6 (the screen mode stays as start-up chose it), Escape (the main
         // loop tests the key's state) and every other key do nothing.
         default: break;

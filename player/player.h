@@ -5,6 +5,7 @@
 #define PLAYER_H
 
 #include <cstddef>
+#include <string>
 
 #include "almp3.h"
 
@@ -49,6 +50,19 @@ void Reset_Playlist();
 bool Append_Song(const char *path);
 // Copies entry Current_Song into Current_BM.
 void Select_Current_Song();
+
+// ---------------------------------------------------------------------------
+// Selection and scrolling (playlist.cpp)
+// ---------------------------------------------------------------------------
+
+// Whole text rows in the playlist area: the page size of the selection.
+int Playlist_Rows();
+void Playlist_Up();          // Up
+void Playlist_Down();        // Down
+void Playlist_Jump_Up();     // Page Up
+void Playlist_Jump_Down();   // Page Down
+void Play_Selected();        // Enter
+void Remove_Selected();      // Backspace
 
 // ---------------------------------------------------------------------------
 // Playlist file and commands (populate.cpp)
@@ -138,6 +152,8 @@ extern BITMAP *bgImage;  // the loaded background image, or null
 void Set_Scheme(int background, int text, int window, const char *image);
 void load_bgfile();
 void Change_Settings(int volume, int panning, int speed, int paused, int shuffle);
+// F5: lets the user pick an image into path (kPathSize bytes) and loads it.
+void Change_Background_Image(char *path);
 
 // ---------------------------------------------------------------------------
 // Shell: start-up, shutdown, errors, keys, drawing
@@ -157,5 +173,18 @@ int openerror(int code);       // error.cpp: file errors, the program goes on
 void hidemouse();
 void dokb(int scancode);       // keybinput.cpp
 void Draw_Screen();            // display.cpp
+void Show_Current();
+void Show_Controls();
+void Show_Playlist();
+// Text in FGColor on a transparent background, its top one pixel below row
+// `row` of area: left-aligned at x, or centred on the area's middle.
+void shtxt(BITMAP *area, int row, int x, const char *text);
+void shtxt_c(BITMAP *area, int row, const char *text);
+// Fills the whole area with fill, then frames its edge in frame.
+void fillbmp(BITMAP *area, int frame, int fill);
+// format applied to one integer.
+std::string makestr(const char *format, int value);
+// Gives the X11 window the application icon; called before the screen is set.
+void set_app_icon();
 
 #endif

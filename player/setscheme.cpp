@@ -1,7 +1,16 @@
-// The colour scheme and the background image.
+// The colour scheme and the background image, with the F5 file selector
+// that picks another image.
 #include <cstdio>
 
 #include "player.h"
+
+namespace {
+
+constexpr const char *kImageFilter = "BMP;LBM;PCX;TGA;JPG";
+// The file dialog takes a quarter of the screen in each direction.
+constexpr int kDialogFraction = 4;
+
+}  // namespace
 
 int FGColor = 0;
 int BGColor = 0;
@@ -22,4 +31,17 @@ void load_bgfile() {
     // Missing, unreadable or unknown files give no image: the plain
     // background colour shows instead.
     bgImage = load_bitmap(BGImageFile, pal);
+}
+
+void Change_Background_Image(char *path) {
+    const bool was_paused = Paused != 0;
+    if (!was_paused) Pause();
+    file_select_ex("Select Backgrond Image File...", path, kImageFilter, kPathSize, SCREEN_W / kDialogFraction,
+                   SCREEN_H / kDialogFraction);
+    hidemouse();
+    // No usable choice: the old image stays, and so does the pause.
+    if (!exists(path)) return;
+    if (path != BGImageFile) std::snprintf(BGImageFile, sizeof BGImageFile, "%s", path);
+    load_bgfile();
+    if (!was_paused) Pause();
 }
