@@ -128,11 +128,16 @@ enum class Search { kFound, kExhausted, kLost };
 // Searches byte by byte from read_pos, at most kResyncSearchLimit positions,
 // for a frame that decodes and is followed by another header (or by the end
 // of the data at hand). On kFound, *a and *o describe the accepted attempt.
+// A search that finds nothing leaves the decoder empty, so bytes of a
+// rejected candidate are never decoded later.
 Search resync(Fill &f, Attempt *a, Outcome *o) {
     Mp3Stream &s = f.s;
     for (int searched = 0;; ++searched, advance(s, 1)) {
-        if (s.read_pos >= f.w.end) return Search::kExhausted;
-        if (searched == kResyncSearchLimit) return Search::kLost;
+        const bool exhausted = s.read_pos >= f.w.end;
+        if (exhausted || searched == kResyncSearchLimit) {
+            reset_decoder(s);
+            return exhausted ? Search::kExhausted : Search::kLost;
+        }
         if (!frame_header_ok(f.w.data, s.read_pos, f.w.end)) continue;
         reset_decoder(s);
         *a = decode_attempt(f);
