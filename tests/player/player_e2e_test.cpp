@@ -1,0 +1,316 @@
+// The real mp3player, started in a fresh folder on a private display, driven
+// by key presses; what it plays is told apart by each song's own tone in the
+// captured sound.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "player_session.h"
+#include "player_test_util.h"
+
+namespace {
+
+const std::vector<int> kTones = {300, 500, 700, 900, 1100, 1300, 1500};
+constexpr int kStepMs = 1200;     // time given to each key's effect
+constexpr int kSettleMs = 400;    // part of a step before its sound is judged
+constexpr int kMessageWaitMs = 5000;
+
+std::string song_name(int hz) { return "song-" + std::to_string(hz) + ".mp3"; }
+
+struct Run {
+    int start_ms, length_ms;
+};
+
+// The stretches in which tone hz is heard, in 50 ms steps.
+std::vector<Run> tone_runs(const std::vector<int16_t> &sound, int hz) {
+    constexpr int kStepMs = 50;
+    const size_t window = frames_in_ms(kStepMs);
+    std::vector<Run> runs;
+    bool in_tone = false;
+    int ms = 0;
+    for (size_t at = 0; at + window <= sound.size() / 2; at += window, ms += kStepMs) {
+        const bool tone = dominant_tone(sound, at, at + window, kTones) == hz;
+        if (tone && !in_tone) runs.push_back({ms, 0});
+        if (tone) runs.back().length_ms += kStepMs;
+        in_tone = tone;
+    }
+    return runs;
+}
+
+// Presses keys and returns the tone heard afterwards.
+int tone_after(PlayerSession &p, const std::string &keys) {
+    p.key(keys);
+    const size_t from = p.frames_now() + frames_in_ms(kSettleMs);
+    sleep_ms(kStepMs);
+    return dominant_tone(p.sound(), from, p.frames_now(), kTones);
+}
+
+// The tone heard over the next ms milliseconds.
+int tone_now(PlayerSession &p, int ms) {
+    const size_t from = p.frames_now();
+    sleep_ms(ms);
+    return dominant_tone(p.sound(), from, p.frames_now(), kTones);
+}
+
+TEST(Player, PlaysTheListInOrderAndWrapsToItsStart) {
+    PlayerSession p(false);
+    ASSERT_TRUE(p.ok());
+    p.write_playlist({p.song("one.mp3", 300, 1.5), "two.mp3", p.song("three.mp2", 700, 1.5)});
+    p.song("two.mp3", 500, 1.5);
+    ASSERT_TRUE(p.start()) << p.log();
+    // Sound runs faster than real time here: 4.5 s of songs take about 2 s.
+    for (int waited = 0; waited < 15000 && p.frames_now() < frames_in_ms(8000); waited += 100) sleep_ms(100);
+    EXPECT_EQ(p.quit(), 0);
+    const auto heard = tone_sequence(p.sound(), kTones);
+    ASSERT_GE(heard.size(), 4u);
+    EXPECT_EQ(std::vector<int>(heard.begin(), heard.begin() + 4), (std::vector<int>{300, 500, 700, 300}));
+}
+
+TEST(Player, ArrowInsertAndDeleteMoveThroughTheList) {
+    PlayerSession p(true);
+    ASSERT_TRUE(p.ok());
+    std::vector<std::string> list;
+    for (int hz : kTones) list.push_back(p.song(song_name(hz), hz, 4));
+    p.write_playlist(list);  // 7 songs: Insert and Delete move 2
+    ASSERT_TRUE(p.start()) << p.log();
+    EXPECT_EQ(tone_now(p, 800), 300);
+    EXPECT_EQ(p.title(), "song-300.");
+    EXPECT_EQ(tone_after(p, "Right"), 500);
+    EXPECT_EQ(tone_after(p, "Delete"), 900);
+    EXPECT_EQ(tone_after(p, "Left"), 700);
+    EXPECT_EQ(tone_after(p, "Insert"), 300);
+    EXPECT_EQ(tone_after(p, "Left"), 1500);
+    EXPECT_EQ(tone_after(p, "Delete"), 500);
+    EXPECT_EQ(tone_after(p, "Insert"), 1500);
+    EXPECT_EQ(p.title(), "song-1500.");
+    EXPECT_EQ(p.quit(), 0);
+}
+
+TEST(Player, ShuffleChoosesAtRandomAndLeftReturnsToTheSongBefore) {
+    PlayerSession p(true);
+    ASSERT_TRUE(p.ok());
+    std::vector<std::string> list;
+    for (int hz : kTones) list.push_back(p.song(song_name(hz), hz, 4));
+    p.write_playlist(list);
+    ASSERT_TRUE(p.start()) << p.log();
+    EXPECT_EQ(tone_now(p, 600), 300);
+    p.key("s");
+    std::vector<int> forward;
+    for (int i = 0; i < 5; ++i) forward.push_back(tone_after(p, "Right"));
+    // Five moves in order would have gone 500, 700, 900, 1100, 1300.
+    EXPECT_NE(forward, (std::vector<int>{500, 700, 900, 1100, 1300}));
+    EXPECT_EQ(tone_after(p, "Left"), forward[3]);
+    EXPECT_EQ(tone_after(p, "Left"), forward[3]);
+    EXPECT_EQ(p.quit(), 0);
+}
+
+TEST(Player, SpacePausesAndResumesWhereItStopped) {
+    PlayerSession p(true);
+    ASSERT_TRUE(p.ok());
+    p.write_playlist({p.song("only.mp3", 500, 3)});
+    ASSERT_TRUE(p.start()) << p.log();
+    sleep_ms(1000);
+    EXPECT_EQ(tone_after(p, "space"), 0);
+    p.key("space");
+    sleep_ms(3000);
+    EXPECT_EQ(p.quit(), 0);
+    // Heard: the song's start, the pause, the rest of the song, then (a
+    // one-song list repeats) the song again after the gap at its end. The
+    // sound still queued for output when the pause came (up to one
+    // audio-stream buffer, 0.37 s) is not played again.
+    const auto runs = tone_runs(p.sound(), 500);
+    ASSERT_GE(runs.size(), 2u);
+    EXPECT_GE(runs[0].length_ms + runs[1].length_ms, 2500);
+    EXPECT_LE(runs[0].length_ms + runs[1].length_ms, 3200);
+    EXPECT_GE(runs[1].start_ms - (runs[0].start_ms + runs[0].length_ms), 1000);
+}
+
+TEST(Player, VolumeAndPanningChangeTheLevelAndBalance) {
+    PlayerSession p(true);
+    ASSERT_TRUE(p.ok());
+    p.write_playlist({p.song("long.mp3", 700, 12)});
+    ASSERT_TRUE(p.start()) << p.log();
+    auto levels = [&p](int ms) {
+        const size_t from = p.frames_now();
+        sleep_ms(ms);
+        const auto s = p.sound();
+        return std::pair<double, double>{channel_rms(s, from, p.frames_now(), 0),
+                                         channel_rms(s, from, p.frames_now(), 1)};
+    };
+    sleep_ms(300);
+    const auto full = levels(700);
+    EXPECT_GT(full.first, 5000);
+    EXPECT_NEAR(full.first, full.second, full.first * 0.05);
+    // Volume is already at its top: = changes nothing.
+    p.key("equal equal equal");
+    const auto still_full = levels(500);
+    EXPECT_NEAR(still_full.first, full.first, full.first * 0.05);
+    // 128 steps down (keypad and main minus) halve the volume.
+    p.session().sh("xdotool mousemove 20 20 key --delay 15 --repeat 64 minus key --delay 15 --repeat 64 KP_Subtract");
+    sleep_ms(300);
+    const auto half = levels(700);
+    EXPECT_NEAR(half.first / full.first, 0.5, 0.1);
+    EXPECT_NEAR(half.first, half.second, half.first * 0.05);
+    // Panning far to the left.
+    p.session().sh("xdotool mousemove 20 20 key --delay 15 --repeat 120 Home");
+    sleep_ms(300);
+    const auto left = levels(700);
+    EXPECT_GT(left.first, 2.0 * left.second);
+    // And back past the centre to the right; keypad plus raises the volume.
+    p.session().sh("xdotool mousemove 20 20 key --delay 15 --repeat 240 End key --delay 15 --repeat 60 KP_Add");
+    sleep_ms(300);
+    const auto right = levels(700);
+    EXPECT_GT(right.second, 2.0 * right.first);
+    EXPECT_GT(right.second, left.first);
+    EXPECT_EQ(p.quit(), 0);
+}
+
+TEST(Player, F4StopsPlaybackAndEmptiesTheList) {
+    PlayerSession p(true);
+    ASSERT_TRUE(p.ok());
+    p.write_playlist({p.song(song_name(300), 300, 4), p.song(song_name(500), 500, 4)});
+    ASSERT_TRUE(p.start()) << p.log();
+    EXPECT_EQ(tone_now(p, 700), 300);
+    EXPECT_EQ(tone_after(p, "F4"), 0);
+    // Nothing left to move to or to pause.
+    EXPECT_EQ(tone_after(p, "Right"), 0);
+    EXPECT_EQ(tone_after(p, "space Delete"), 0);
+    EXPECT_EQ(p.quit(), 0);
+}
+
+TEST(Player, WithoutAPlaylistItStartsSilentOverItsBackground) {
+    PlayerSession p(false);
+    ASSERT_TRUE(p.ok());
+    ASSERT_EQ(p.session().sh("convert -size 64x48 xc:'rgb(0,0,255)' '" + p.path("bg.jpg") + "'"), 0);
+    ASSERT_TRUE(p.start()) << p.log();
+    sleep_ms(1500);
+    // The top left belongs to no panel: the stretched image shows there, in
+    // both corners of that band.
+    for (const auto &rgb : {p.pixel(5, 5), p.pixel(300, 150)}) {
+        EXPECT_LT(rgb.r, 16);
+        EXPECT_LT(rgb.g, 16);
+        EXPECT_GT(rgb.b, 240);
+    }
+    EXPECT_EQ(p.quit(), 0);
+    const auto sound = p.sound();
+    EXPECT_LT(channel_rms(sound, 0, sound.size() / 2, 0), 1.0);
+    EXPECT_LT(channel_rms(sound, 0, sound.size() / 2, 1), 1.0);
+}
+
+TEST(Player, UnplayableEntriesShowTheirMessagesAndAreSkipped) {
+    PlayerSession p(true);
+    ASSERT_TRUE(p.ok());
+    const std::string missing = p.path("missing.mp3");
+    write_text(missing, "");  // exists while the list loads, gone before it plays
+    write_text(p.path("empty.mp3"), "");
+    write_text(p.path("short.mp3"), "not an mp3 at all\n");
+    std::string noise(40000, '\0');
+    for (size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<char>((i * 7919u) % 251u == 0 ? 0xff : i % 13);
+    write_text(p.path("noise.mp3"), noise);
+    p.write_playlist({p.song(song_name(300), 300, 2.5), missing, p.path("empty.mp3"), p.path("short.mp3"),
+                      p.path("noise.mp3"), p.song(song_name(500), 500, 3)});
+    ASSERT_TRUE(p.start()) << p.log();
+    ASSERT_TRUE(p.wait_for_title("song-300.", 3000));
+    unlink(missing.c_str());
+    EXPECT_EQ(p.answer_message(kMessageWaitMs), "Unable to physically open file!");
+    EXPECT_EQ(p.answer_message(kMessageWaitMs), "Packet Length is a negative value!");
+    EXPECT_EQ(p.answer_message(kMessageWaitMs), "Could not create MP3 Stream for final packet!");
+    EXPECT_EQ(p.answer_message(kMessageWaitMs), "Could not create MP3 Stream for final packet!");
+    EXPECT_EQ(p.answer_message(kMessageWaitMs), "Could not create MP3 Stream for packet!");
+    EXPECT_EQ(tone_now(p, 1000), 500);
+    EXPECT_EQ(p.title(), "song-500.");
+    EXPECT_EQ(p.quit(), 0);
+    const auto heard = tone_sequence(p.sound(), kTones);
+    EXPECT_EQ(heard, (std::vector<int>{300, 500}));
+}
+
+TEST(Player, AListWhereEverySongFailsStopsAfterOneRound) {
+    PlayerSession p(false);
+    ASSERT_TRUE(p.ok());
+    for (const char *name : {"a.mp3", "b.mp3", "c.mp3"}) write_text(p.path(name), "no frames here\n");
+    p.write_playlist({p.path("a.mp3"), p.path("b.mp3"), p.path("c.mp3")});
+    ASSERT_TRUE(p.start()) << p.log();
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(p.answer_message(kMessageWaitMs), "Could not create MP3 Stream for final packet!") << i;
+    EXPECT_EQ(p.answer_message(1500), "");
+    // Right tries the round once more, then the player is idle again.
+    p.key("Right");
+    for (int i = 0; i < 3; ++i) EXPECT_NE(p.answer_message(kMessageWaitMs), "") << i;
+    EXPECT_EQ(p.answer_message(1000), "");
+    EXPECT_EQ(p.quit(), 0);
+}
+
+TEST(Player, F3AddsSongsAndF2SavesTheList) {
+    PlayerSession p(true);
+    ASSERT_TRUE(p.ok());
+    const std::string first = p.song(song_name(500), 500, 2.5);
+    const std::string second = p.song(song_name(900), 900, 2);
+    ASSERT_TRUE(p.start()) << p.log();
+    EXPECT_EQ(tone_now(p, 500), 0);
+    // Added to an empty list, a song starts at once.
+    p.key("F3");
+    sleep_ms(500);
+    p.enter_in_dialog(first);
+    EXPECT_EQ(tone_now(p, 700), 500);
+    // Added to a list that plays, it waits its turn.
+    p.key("F3");
+    sleep_ms(500);
+    p.enter_in_dialog(second);
+    EXPECT_EQ(tone_now(p, 500), 500);
+    sleep_ms(2000);
+    EXPECT_EQ(tone_now(p, 500), 900);
+    p.key("F2");
+    sleep_ms(500);
+    p.enter_in_dialog(p.path("saved.qpl"));
+    sleep_ms(500);
+    EXPECT_EQ(read_lines(p.path("saved.qpl")), (std::vector<std::string>{first, second}));
+    EXPECT_EQ(p.quit(), 0);
+}
+
+TEST(Player, F1LoadsAListAndAFruitlessF1KeepsTheListFile) {
+    PlayerSession p(true);
+    ASSERT_TRUE(p.ok());
+    const std::string low = p.song(song_name(300), 300, 4);
+    const std::string high = p.song(song_name(1100), 1100, 4);
+    // A line naming no file is skipped on loading, so a save of the list
+    // shows by its absence.
+    p.write_playlist({low, p.path("gone.mp3")});
+    p.write_playlist({high, low}, "other.qpl");
+    ASSERT_TRUE(p.start()) << p.log();
+    EXPECT_EQ(tone_now(p, 600), 300);
+
+    // A name of no file: nothing changes, playback stays paused.
+    p.key("F1");
+    sleep_ms(500);
+    p.enter_in_dialog(p.path("nothere.qpl"));
+    EXPECT_EQ(tone_now(p, 800), 0);
+    // F2 offers the list file it still has; saving resumes playback.
+    p.key("F2");
+    sleep_ms(500);
+    p.session().sh("xdotool key Return");
+    EXPECT_EQ(tone_now(p, 800), 300);
+    EXPECT_EQ(read_lines(p.path("playlist.qpl")), (std::vector<std::string>{low}));
+    EXPECT_NE(access(p.path("nothere.qpl").c_str(), F_OK), 0);
+
+    // A real list replaces the playing one and starts its first song.
+    p.key("F1");
+    sleep_ms(500);
+    p.enter_in_dialog(p.path("other.qpl"));
+    EXPECT_EQ(tone_now(p, 800), 1100);
+    EXPECT_EQ(p.title(), "song-1100.");
+    EXPECT_EQ(p.quit(), 0);
+}
+
+TEST(Player, WithoutADisplayItReportsTheFailureAndExitsWithMinusOne) {
+    HeadlessSession session;
+    ASSERT_TRUE(session.ok());
+    const std::string out = session.dir() + "/out.txt";
+    EXPECT_EQ(session.sh(std::string("env -u DISPLAY ") + MP3PLAYER + " > " + out + " 2>&1"), 255);
+    EXPECT_NE(read_text(out).find("Unable to set graphics mode"), std::string::npos);
+}
+
+}  // namespace
