@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "player.h"
+#include "translucent_fill.h"
 
 namespace {
 
@@ -99,7 +100,7 @@ void show_indicators() {
 void show_playlist_row(int row) {
     const int y = Convert_Row(row);
     if (row == PL_Sel_Row)
-        rectfill(Playlist_Area, 0, y, Playlist_Area->w - 1, y + text_height(font) - 1, BGColor);
+        translucent_rectfill(Playlist_Area, 0, y, Playlist_Area->w - 1, y + text_height(font) - 1, BGColor);
     const int entry = PL_Start + row;
     if (entry < 0 || entry >= Number_of_Songs || entry >= kMaxSongs) return;
     textprintf_ex(Playlist_Area, font, kTextMargin, y, FGColor, kNoBackground, "%3i. %s", entry,
@@ -124,7 +125,7 @@ void shtxt_c(BITMAP *area, int row, const char *text) {
 }
 
 void fillbmp(BITMAP *area, int frame, int fill) {
-    rectfill(area, 0, 0, area->w - 1, area->h - 1, fill);
+    translucent_rectfill(area, 0, 0, area->w - 1, area->h - 1, fill);
     rect(area, 0, 0, area->w - 1, area->h - 1, frame);
 }
 

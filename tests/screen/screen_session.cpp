@@ -1,0 +1,91 @@
+#include "screen_session.h"
+
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <fstream>
+
+#include "player_test_util.h"
+
+namespace {
+
+constexpr int kWindowWaitMs = 10000;
+constexpr int kFirstFramesMs = 600;
+constexpr int kPollMs = 50;
+constexpr int kKeyEffectMs = 250;   // a pass of the loop takes a few ms
+constexpr int kDialogOpenMs = 700;
+constexpr int kDialogCloseMs = 700;
+constexpr int kQuitWaitMs = 5000;
+// Enough BackSpace presses to empty the file selector's name field.
+constexpr int kFieldClearPresses = 140;
+
+HeadlessSession::Options display_options(int width, int height, bool realtime) {
+    HeadlessSession::Options o;
+    o.width = width;
+    o.height = height;
+    o.realtime_sound = realtime;
+    return o;
+}
+
+}  // namespace
+
+ScreenSession::ScreenSession(int width, int height, bool realtime_sound)
+    : session_(display_options(width, height, realtime_sound)) {
+    if (!session_.ok()) return;
+    dir_ = session_.dir() + "/work";
+    mkdir(dir_.c_str(), 0755);
+}
+
+ScreenSession::~ScreenSession() {
+    if (pid_ > 0) session_.stop(pid_);
+}
+
+std::vector<std::string> ScreenSession::songs(const std::vector<std::string> &names, int hz, double seconds) {
+    const std::string first = path("tone-" + std::to_string(hz) + ".mp3");
+    if (!make_tone_song(first, hz, seconds)) return {};
+    std::vector<std::string> paths;
+    for (const auto &name : names) {
+        paths.push_back(path(name));
+        if (std::system(("cp '" + first + "' '" + paths.back() + "'").c_str()) != 0) return {};
+    }
+    return paths;
+}
+
+void ScreenSession::write_playlist(const std::vector<std::string> &paths) {
+    std::ofstream out(path("playlist.qpl"));
+    for (const auto &p : paths) out << p << "\n";
+}
+
+bool ScreenSession::start() {
+    pid_ = session_.spawn({MP3PLAYER}, dir_, "player");
+    if (pid_ <= 0) return false;
+    for (int waited = 0; waited < kWindowWaitMs; waited += kPollMs) {
+        if (!session_.sh_output("xdotool search --class Allegro 2>/dev/null").empty()) {
+            sleep_ms(kFirstFramesMs);
+            return true;
+        }
+        sleep_ms(kPollMs);
+    }
+    return false;
+}
+
+void ScreenSession::key(const std::string &keys) {
+    session_.sh("xdotool mousemove 20 20 key --delay 40 " + keys);
+    sleep_ms(kKeyEffectMs);
+}
+
+void ScreenSession::enter_in_dialog(const std::string &text) {
+    sleep_ms(kDialogOpenMs);
+    session_.sh("xdotool key --delay 4 --repeat " + std::to_string(kFieldClearPresses) +
+                " BackSpace && sleep 0.2 && xdotool type --delay 15 '" + text + "' && sleep 0.2 && xdotool key Return");
+    sleep_ms(kDialogCloseMs);
+}
+
+Picture ScreenSession::shot() { return Picture(session_); }
+
+int ScreenSession::quit() {
+    session_.sh("xdotool mousemove 20 20 keydown Escape && sleep 0.4 && xdotool keyup Escape");
+    const int status = session_.wait_exit(pid_, kQuitWaitMs);
+    if (status != -1) pid_ = -1;
+    return status;
+}
