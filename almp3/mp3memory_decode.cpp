@@ -15,11 +15,12 @@ constexpr int kHeaderBytes = 4;
 // carry a Xing header).
 int feed_chunk(const Mp3Memory &m) { return m.xing ? kXingFeedChunk : m.frame_len + kHeaderBytes; }
 
-// True when the core refused a whole, valid frame only because its PCM does
-// not fit into capacity bytes. The core keeps such a frame, so it can be
-// decoded again with more room.
+// True when the core refused a whole frame only because its PCM does not
+// fit into capacity bytes (a positive size means the core accepted the
+// header). The core keeps such a frame; it must be decoded here, whatever
+// its layer, or it would stay held and block every later step.
 bool refused_for_room(const DecoderState &d, int capacity) {
-    return header_word_ok(d.header) && d.framesize > 0 && core_frame_pcm_bytes(&d) > capacity;
+    return d.framesize > 0 && core_frame_pcm_bytes(&d) > capacity;
 }
 
 // Decodes the frame the core holds into a scratch area and keeps the first

@@ -116,6 +116,31 @@ TEST(MemoryDamage, TruncatedDataEndsWithTheLastWholeFrame) {
     }
 }
 
+// A whole Layer I frame (which the core decodes but the object does not
+// take for a frame) left in the decoder at the data's end, with less room
+// in the buffer than its PCM: it must be used up, not retried forever.
+TEST(MemoryDamage, AHeldFrameTooLargeForTheRoomIsUsedUp) {
+    const auto vbr = read_bytes(encoded_path("vbr22050m.mp3"));
+    FirstFrame first{}, second{};
+    ASSERT_TRUE(find_first_frame(vbr.data(), static_cast<int>(vbr.size()), &first));
+    const int second_at = first.framesize + 4;
+    ASSERT_TRUE(find_first_frame(vbr.data() + second_at, static_cast<int>(vbr.size()) - second_at, &second));
+    // The mono Xing frame and the next: 1152 bytes of PCM each, fed in
+    // 1792-byte chunks.
+    std::vector<unsigned char> data(vbr.begin(), vbr.begin() + second_at + second.framesize + 4);
+    // A stereo Layer I frame at 384 kbit/s, 44100 Hz: 416 bytes, 1536 of PCM.
+    const unsigned char layer1[] = {0xFF, 0xFF, 0xC0, 0x00};
+    data.insert(data.end(), layer1, layer1 + 4);
+    data.resize(data.size() + 412, 0);
+    MemoryPtr m = make_memory(data);
+    ASSERT_TRUE(m);
+    ASSERT_EQ(pcm_per_frame(m.get()), 1152);
+    const Playback p = play_through(m.get(), 1, 0, 10);
+    EXPECT_EQ(p.results.back(), 1);
+    SamplePtr s(almp3_create_sample_from_mp3(m.get()));
+    EXPECT_TRUE(s);
+}
+
 TEST(MemoryDamage, FramesThatOutgrowTheFirstAreCutToTheRoomLeft) {
     // One mono Layer II frame (2304 bytes of PCM), then a stereo Layer III
     // file (4608 bytes per frame): output is sized by the first frame.
