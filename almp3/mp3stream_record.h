@@ -20,14 +20,13 @@
 // Flag values of the public interface.
 constexpr int kFlagTrue = -1;
 constexpr int kFlagFalse = 0;
-// Values of `current`: which buffer holds the current block.
+// `current` is 1 while block_a holds the current block, -1 for block_b; the
+// blocks change places by negating it.
 constexpr int kCurrentIsA = 1;
-constexpr int kCurrentIsB = -1;
 // last_len until the final block has been handed over; also the count that
 // marks a full block with more to follow.
 constexpr int kNotFinal = -1;
 constexpr int kOutputBits = 16;
-constexpr int kBytesPerSample = kOutputBits / 8;
 
 struct FreeDeleter {
     void operator()(void *p) const { std::free(p); }

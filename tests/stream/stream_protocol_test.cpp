@@ -1,13 +1,10 @@
 // Playing, stopping and feeding a streaming object: the audio stream it
 // opens, what a poll does in each state, the block exchange with its odd
-// calls, and autopolling from a real timer thread.
+// calls, and a stream whose frames change size midway.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
-#include <chrono>
 #include <cstring>
-#include <thread>
 
 #include "fake_allegro.h"
 #include "mp3stream_record.h"
