@@ -113,6 +113,11 @@ TEST(StreamSeek, ByFrameTimeAndByteWithoutTable) {
     EXPECT_EQ(almp3_seek_rel_frames_mp3stream(s, 450, total), -1);
     EXPECT_EQ(almp3_seek_rel_msecs_mp3stream(s, 260, total), s->byte_pos + 4180);
     EXPECT_EQ(almp3_seek_rel_secs_mp3stream(s, -1, total), s->byte_pos - 1000 / 26 * 418);
+    // An estimate before the source's start (the first frames were longer
+    // than the first one) gives the start.
+    s->byte_pos = 100;
+    EXPECT_EQ(almp3_seek_rel_frames_mp3stream(s, -10, total), 0);
+    s->byte_pos = 50 * 418 + 7;
     // Huge amounts in seconds are outside, not an overflow.
     EXPECT_EQ(almp3_seek_rel_secs_mp3stream(s, 2000000000, total), -1);
 

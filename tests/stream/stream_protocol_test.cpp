@@ -194,6 +194,20 @@ TEST(StreamFeeding, ASourceWithinOneBlockPlaysThenTwoSilentBuffers) {
     almp3_destroy_mp3stream(s);
 }
 
+TEST(StreamFeeding, DataEndingWithAFullBufferIsFollowedByTwoSilentBuffersToo) {
+    // Exactly two buffers of frames (the 128 kbit/s frames are 417 bytes,
+    // 418 with the padding bit).
+    Song song("cbr44100s.mp3");
+    size_t end = 0;
+    for (int i = 0; i < 2 * kFramesPerBuffer; ++i) end += 417 + ((song.bytes[end + 2] >> 1) & 1);
+    const std::vector<unsigned char> part(song.bytes.begin(), song.bytes.begin() + static_cast<long>(end));
+    const ProtocolRun run = run_protocol(part);
+    ASSERT_TRUE(run.created);
+    EXPECT_EQ(run.frames, 2 * kFramesPerBuffer);
+    EXPECT_EQ(run.results, (std::vector<int>{0, 0, 0, 1}));
+    EXPECT_EQ(run.buffers, 4);
+}
+
 TEST(StreamFeeding, ASourceOfWholeBlocksEndsWithAnEmptyFinalBlock) {
     Song song("cbr44100s.mp3");
     constexpr int kBlock = 8192;
