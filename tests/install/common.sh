@@ -1,0 +1,74 @@
+# Helpers for the install tests; sourced by the scripts beside this file.
+
+passed=0
+failed=0
+
+# check DESCRIPTION COMMAND...: runs the command, reports and counts the result.
+check() {
+    local what=$1
+    shift
+    if "$@"; then
+        echo "ok      $what"
+        passed=$((passed + 1))
+    else
+        echo "FAILED  $what"
+        failed=$((failed + 1))
+    fi
+}
+
+# summary: prints the closing count; fails when any check failed.
+summary() {
+    echo "$passed passed, $failed failed"
+    [ "$failed" -eq 0 ]
+}
+
+# make_tone DIR: writes DIR/tone.mp3, 3 seconds of a 440 Hz sine at half scale.
+make_tone() {
+    sox -q -n -r 44100 -c 2 -b 16 "$1/tone.wav" synth 3 sine 440 vol 0.5
+    lame --quiet -b 128 "$1/tone.wav" "$1/tone.mp3"
+}
+
+# play_headless DIR PROGRAM ARGS...: runs the program on a private Xvfb display
+# with ALSA's default device writing the sound to DIR/capture.raw (unsigned
+# 16-bit stereo 44100 Hz). Its output goes to DIR/play.log. Returns its status.
+play_headless() {
+    local dir=$1
+    shift
+    local n xvfb_pid status
+    for n in $(seq 200 299); do
+        [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || break
+    done
+    Xvfb ":$n" -screen 0 640x480x24 -nolisten tcp > /dev/null 2>&1 &
+    xvfb_pid=$!
+    for _ in $(seq 100); do
+        [ -e "/tmp/.X11-unix/X$n" ] && break
+        sleep 0.1
+    done
+    printf 'pcm.!default { type file; slave.pcm "null"; file "%s"; format "raw"; perm 0644 }\n' \
+        "$dir/capture.raw" > "$dir/asound.conf"
+    rm -f "$dir/capture.raw"
+    mkdir -p "$dir/home"
+    status=0
+    DISPLAY=":$n" HOME="$dir/home" ALSA_CONFIG_PATH="/usr/share/alsa/alsa.conf:$dir/asound.conf" \
+        timeout 60 "$@" > "$dir/play.log" 2>&1 || status=$?
+    kill "$xvfb_pid"
+    wait "$xvfb_pid" 2> /dev/null || true
+    return "$status"
+}
+
+# sound_of_tone DIR: the capture holds the 3-second 440 Hz tone of make_tone:
+# 3 to 4 seconds long, both channels near 440 Hz and at full level in the
+# middle (a half-scale sine has an RMS level of 0.35).
+sound_of_tone() {
+    local channel stats length rms freq
+    for channel in 1 2; do
+        stats=$(sox -t raw -r 44100 -e unsigned -b 16 -c 2 "$1/capture.raw" -n remix "$channel" stat 2>&1) || return 1
+        length=$(awk '/^Length/ { print $3 }' <<< "$stats")
+        freq=$(awk '/^Rough/ { print $3 }' <<< "$stats")
+        rms=$(sox -t raw -r 44100 -e unsigned -b 16 -c 2 "$1/capture.raw" -n remix "$channel" trim 0.5 2 stat 2>&1 |
+              awk '/^RMS +amplitude/ { print $3 }')
+        echo "channel $channel: $length s, about $freq Hz, level $rms in the middle"
+        awk -v l="$length" -v f="$freq" -v r="$rms" \
+            'BEGIN { exit !(l >= 3.0 && l <= 4.0 && f >= 420 && f <= 460 && r >= 0.30 && r <= 0.40) }' || return 1
+    done
+}
