@@ -16,12 +16,6 @@ namespace {
 
 constexpr int kMaxChannel = 255;
 
-// The library, without a display, for its font only.
-void ensure_library() {
-    static const bool installed = install_allegro(SYSTEM_NONE, &errno, std::atexit) == 0;
-    (void)installed;
-}
-
 // The next header number of a PPM, past blanks and "#" comment lines.
 bool ppm_number(std::istream &in, int *value) {
     for (int c = in.peek(); c == '#' || std::isspace(c); c = in.peek()) {
@@ -86,6 +80,11 @@ int Picture::count(const Rect &r, Rgb c, int tolerance) const {
     for (int y = r.y; y < r.y + r.h; ++y)
         for (int x = r.x; x < r.x + r.w; ++x) n += near(at(x, y), c, tolerance);
     return n;
+}
+
+void ensure_library() {
+    static const bool installed = install_allegro(SYSTEM_NONE, &errno, std::atexit) == 0;
+    (void)installed;
 }
 
 int Picture::text_mismatches(int x, int y, const std::string &text, Rgb fg, int clip_x) const {

@@ -56,6 +56,10 @@ private:
     std::vector<uint8_t> rgb_;
 };
 
+// Installs the library without a display (once) for its font and its
+// image files in this process.
+void ensure_library();
+
 // Width in pixels of text in the library's font, and its height.
 int font_text_length(const std::string &text);
 int font_height();
