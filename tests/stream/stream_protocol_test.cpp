@@ -32,8 +32,7 @@ int play_to_end(Mp3Stream *s, BlockSource &source) {
     return result;
 }
 
-// The frames a run put into the buffers, without the silence that closes
-// each buffer early (at most `frames` frames are taken).
+// The first `samples` samples of pcm (all of it when shorter).
 std::vector<int16_t> leading(const std::vector<int16_t> &pcm, size_t samples) {
     return std::vector<int16_t>(pcm.begin(), pcm.begin() + std::min(samples, pcm.size()));
 }
