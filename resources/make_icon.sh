@@ -3,7 +3,9 @@
 # ImageMagick: the player's own look in small (a red translucent controls
 # column and playlist band over a dark background) under a white pair of
 # beamed notes. Writes mp3player.png, the one source of the icon, and
-# mp3player.ico for the Windows resource script.
+# mp3player.ico for the Windows resource script. The picture keeps to 48
+# colours (stored as 24-bit pixels) so that the XPM the build makes from it
+# for the X11 window holds it exactly.
 set -euo pipefail
 cd "$(dirname "$0")"
 convert -size 200x222 gradient:'#1c2c58'-'#04060c' \
@@ -21,7 +23,7 @@ convert -size 200x222 gradient:'#1c2c58'-'#04060c' \
   -draw 'rectangle 56,30 63,118' -draw 'rectangle 122,14 129,100' \
   -draw 'polygon 56,30 129,14 129,34 56,50' \
   -draw 'polygon 56,60 129,44 129,54 56,70' \
-  -alpha off -type TrueColor -depth 8 PNG24:mp3player.png
+  -alpha off +dither -colors 48 -type TrueColor -depth 8 PNG24:mp3player.png
 # The .ico holds the same picture as a 24-bit bitmap: ImageMagick's own icon
 # writer would store 32-bit pixels, so the icon is assembled from a 24-bit
 # BMP: its pixels with a doubled height in the header (colour rows, then
