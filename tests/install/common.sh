@@ -3,7 +3,8 @@
 passed=0
 failed=0
 
-# check DESCRIPTION COMMAND...: runs the command, reports and counts the result.
+# check DESCRIPTION COMMAND...: runs the command, reports and counts the
+# result, and returns the command's success or failure.
 check() {
     local what=$1
     shift
@@ -13,6 +14,7 @@ check() {
     else
         echo "FAILED  $what"
         failed=$((failed + 1))
+        return 1
     fi
 }
 
@@ -28,13 +30,11 @@ make_tone() {
     lame --quiet -b 128 "$1/tone.wav" "$1/tone.mp3"
 }
 
-# play_headless DIR PROGRAM ARGS...: runs the program on a private Xvfb display
-# with ALSA's default device writing the sound to DIR/capture.raw (unsigned
-# 16-bit stereo 44100 Hz). Its output goes to DIR/play.log. Returns its status.
-play_headless() {
-    local dir=$1
-    shift
-    local n xvfb_pid status
+# start_display DIR: starts Xvfb on a free display and prepares DIR for
+# programs run with in_display: a HOME, and ALSA's default device writing the
+# sound to DIR/capture.raw (unsigned 16-bit stereo 44100 Hz).
+start_display() {
+    local n
     for n in $(seq 200 299); do
         [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || break
     done
@@ -44,15 +44,33 @@ play_headless() {
         [ -e "/tmp/.X11-unix/X$n" ] && break
         sleep 0.1
     done
+    display_dir=$1
+    display=:$n
     printf 'pcm.!default { type file; slave.pcm "null"; file "%s"; format "raw"; perm 0644 }\n' \
-        "$dir/capture.raw" > "$dir/asound.conf"
-    rm -f "$dir/capture.raw"
-    mkdir -p "$dir/home"
-    status=0
-    DISPLAY=":$n" HOME="$dir/home" ALSA_CONFIG_PATH="/usr/share/alsa/alsa.conf:$dir/asound.conf" \
-        timeout 60 "$@" > "$dir/play.log" 2>&1 || status=$?
+        "$display_dir/capture.raw" > "$display_dir/asound.conf"
+    rm -f "$display_dir/capture.raw"
+    mkdir -p "$display_dir/home"
+}
+
+# stop_display: ends the Xvfb that start_display started.
+stop_display() {
     kill "$xvfb_pid"
     wait "$xvfb_pid" 2> /dev/null || true
+}
+
+# in_display COMMAND...: runs the command on that display with that sound.
+in_display() {
+    DISPLAY=$display HOME=$display_dir/home ALSA_CONFIG_PATH=/usr/share/alsa/alsa.conf:$display_dir/asound.conf "$@"
+}
+
+# play_headless DIR PROGRAM ARGS...: runs the program to its end (60 s at
+# most) on a display of its own, output to DIR/play.log. Returns its status.
+play_headless() {
+    local dir=$1 status=0
+    shift
+    start_display "$dir"
+    in_display timeout 60 "$@" > "$dir/play.log" 2>&1 || status=$?
+    stop_display
     return "$status"
 }
 

@@ -1,0 +1,155 @@
+#!/usr/bin/env bash
+# Builds the two Debian packages the way a release would and checks them on
+# this machine: the install tree (prefix_test.sh), the desktop entry and the
+# manual page, lintian, then installing both packages with apt-get, using
+# them, and removing them again.
+#
+#   bash tests/install/run_install_tests.sh
+#     BUILD_DIR  build folder (default: build-pkg in the source tree)
+#
+# Changes the machine: run it as root (or with sudo) on a Debian 12 machine.
+# It installs what it needs, and the packages it built are installed only for
+# the duration of the run.
+set -uo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+here=$root/tests/install
+build=${BUILD_DIR:-$root/build-pkg}
+source "$here/common.sh"
+sudo_cmd=""
+[ "$(id -u)" -eq 0 ] || sudo_cmd="sudo"
+
+set -e
+bash "$root/scripts/setup.sh"
+tools=(lintian man-db desktop-file-utils dpkg-dev)
+missing=()
+for p in "${tools[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2> /dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    $sudo_cmd apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# Debian's compiler and linker flags (hardening included); only the program
+# and the library are built, and installation does not rebuild the rest.
+export DEB_BUILD_MAINT_OPTIONS=hardening=+all
+cmake -S "$root" -B "$build" -DCMAKE_INSTALL_PREFIX=/usr -DCMAKE_BUILD_TYPE=None \
+    -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON \
+    -DCMAKE_C_FLAGS="$(dpkg-buildflags --get CFLAGS) $(dpkg-buildflags --get CPPFLAGS)" \
+    -DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)" \
+    -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)" > /dev/null
+cmake --build "$build" -j2 --target mp3player install_files
+set +e
+
+work=$(mktemp -d /tmp/install_tests.XXXXXX)
+packages=(mp3player libalmp3-dev)
+is_installed() { dpkg-query -W -f='${Status}' "$1" 2> /dev/null | grep -q "install ok installed"; }
+remove_packages() { DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get remove -y -qq "${packages[@]}" > "$work/remove.log" 2>&1; }
+cleanup() {
+    for p in "${packages[@]}"; do
+        if is_installed "$p"; then remove_packages; break; fi
+    done
+    rm -rf "$work"
+}
+trap cleanup EXIT
+for p in "${packages[@]}"; do
+    if is_installed "$p"; then
+        echo "$p is installed already: remove it first" >&2
+        exit 1
+    fi
+done
+
+echo "=== install tree"
+check "install tree and C example (prefix_test.sh)" bash "$here/prefix_test.sh" "$build"
+
+echo "=== desktop entry and manual page"
+check "desktop-file-validate accepts the desktop entry" desktop-file-validate "$root/packaging/mp3player.desktop"
+man_clean() { [ -z "$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$build/packaging/generated/mp3player.1.gz" 2>&1 > /dev/null)" ]; }
+check "the manual page formats without warnings" man_clean
+
+echo "=== packages"
+rm -rf "$build/packages"
+check "cpack builds the packages" cpack --config "$build/CPackConfig.cmake" -B "$build/packages"
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+arch=$(dpkg --print-architecture)
+player_deb=$build/packages/mp3player_${version}_$arch.deb
+dev_deb=$build/packages/libalmp3-dev_${version}_$arch.deb
+check "mp3player package built" test -f "$player_deb"
+check "libalmp3-dev package built" test -f "$dev_deb"
+field() { dpkg-deb -f "$1" "$2"; }
+check "mp3player is in section sound" test "$(field "$player_deb" Section)" = sound
+check "libalmp3-dev is in section libdevel" test "$(field "$dev_deb" Section)" = libdevel
+depends_on() { field "$1" Depends | tr ',|' '\n\n' | awk '{ print $1 }' | grep -qxF "$2"; }
+for dep in liballegro4.4 libjpgalleg4.4 libmpg123-0 libc6 libstdc++6; do
+    check "mp3player depends on $dep" depends_on "$player_deb" "$dep"
+done
+for dep in liballegro4-dev libmpg123-dev libstdc++-12-dev; do
+    check "libalmp3-dev depends on $dep" depends_on "$dev_deb" "$dep"
+done
+
+echo "--- lintian"
+lintian -I --pedantic "$player_deb" "$dev_deb" 2>&1 | grep -v 'running with root privileges' | tee "$work/lintian.txt"
+echo "---"
+check "lintian finds no errors" bash -c "! grep -q '^E:' '$work/lintian.txt'"
+
+echo "=== installed with apt-get"
+DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq "$player_deb" "$dev_deb" > "$work/install.log" 2>&1
+check "apt-get installs both packages" test $? -eq 0 || cat "$work/install.log"
+check "mp3player is on PATH in /usr/bin" test "$(command -v mp3player)" = /usr/bin/mp3player
+check "man -w finds mp3player(1)" test "$(man -w mp3player)" = /usr/share/man/man1/mp3player.1.gz
+check "the desktop entry is installed" test -f /usr/share/applications/mp3player.desktop
+check "pkg-config finds almp3 $version" test "$(pkg-config --modversion almp3)" = "$version"
+check "pkg-config gives the system header folder" test "$(pkg-config --variable=includedir almp3)" = /usr/include
+
+# The installed program: a fatal set-up error without a display, and a clean
+# exit with Escape on one.
+no_display() { (cd "$work" && env -u DISPLAY timeout 30 mp3player > "$work/no_display.log" 2>&1); test $? -eq 255; }
+check "mp3player without a display exits with 255" no_display
+check "... after saying why" grep -q 'Unable to set graphics mode' "$work/no_display.log"
+quits_with_escape() {
+    local pid status
+    start_display "$work"
+    (cd "$work" && in_display mp3player > "$work/player.log" 2>&1) &
+    pid=$!
+    for _ in $(seq 100); do
+        in_display xdotool search --name '^mp3player$' > /dev/null 2>&1 && break
+        sleep 0.1
+    done
+    in_display xdotool mousemove 10 10 keydown Escape
+    sleep 0.5
+    in_display xdotool keyup Escape
+    for _ in $(seq 100); do
+        kill -0 "$pid" 2> /dev/null || break
+        sleep 0.1
+    done
+    if kill -0 "$pid" 2> /dev/null; then kill "$pid"; fi
+    wait "$pid"
+    status=$?
+    stop_display
+    test "$status" -eq 0
+}
+check "mp3player opens its window and exits with 0 after Escape" quits_with_escape
+
+# The example as a user of the package finds it, built with the system's
+# pkg-config alone and playing a tone.
+cp /usr/share/doc/libalmp3-dev/examples/play_mp3stream.c "$work/"
+check "example builds against the installed package" \
+    cc -Wall -Wextra -Werror "$work/play_mp3stream.c" $(pkg-config --cflags --libs almp3) -o "$work/play"
+make_tone "$work"
+check "example plays a tone through the installed library" play_headless "$work" "$work/play" "$work/tone.mp3"
+check "captured sound is the tone" sound_of_tone "$work"
+
+echo "=== removed with apt-get"
+mapfile -t files < <(dpkg -L "${packages[@]}" | while read -r f; do [ -f "$f" ] && echo "$f"; done)
+remove_packages
+check "apt-get removes both packages" test $? -eq 0 || cat "$work/remove.log"
+for p in "${packages[@]}"; do
+    check "$p is no longer installed" bash -c "! dpkg-query -W -f='\${Status}' $p 2>/dev/null | grep -q 'install ok installed'"
+done
+none_left() { local f; for f in "${files[@]}"; do [ ! -e "$f" ] || { echo "left behind: $f"; return 1; }; done; }
+check "none of the ${#files[@]} installed files is left" none_left
+check "mp3player is gone from PATH" bash -c '! command -v mp3player'
+check "man -w no longer finds mp3player" bash -c '! man -w mp3player 2>/dev/null'
+check "pkg-config no longer finds almp3" bash -c '! pkg-config --exists almp3'
+
+summary
