@@ -12,7 +12,8 @@
  *                                a library SAMPLE.
  *
  * Conventions
- *   - Every function takes the object pointer first.
+ *   - Every function takes the object pointer first. It must point to a live
+ *     object: only the destroy functions accept NULL.
  *   - Flags returned by the layer are -1 for true and 0 for false.
  *   - Creation returns NULL on any failure, with everything it took released.
  *   - The layer shows no messages and writes nothing to the console.
@@ -20,7 +21,16 @@
  *     the library (audio-stream buffers, samples) is unsigned (top bit
  *     flipped), as Allegro expects.
  *   - vol and pan are 0..255 (pan 128 is the centre); speed is the playback
- *     frequency in thousandths of normal (1000 = normal).
+ *     frequency in thousandths of normal (1000 = normal). They are handed to
+ *     Allegro (play_audio_stream, adjust_sample) as they are.
+ *   - Parameters such as the bit rate, the frequency and the frame length
+ *     are those of the first frame; later frames are expected to match.
+ *
+ * Allegro set-up
+ *   Creating an object and asking it about its data needs nothing from
+ *   Allegro. Playing needs install_sound() (Allegro halves every voice unless
+ *   set_volume_per_voice(0) came first); autopoll needs install_timer().
+ *   Under X11, Allegro's system driver needs a display even for sound alone.
  *
  * Threads
  *   Every function runs on the caller's thread. The only exception is the
@@ -29,9 +39,14 @@
  *   timer's poll and the caller's calls on the same object never overlap; a
  *   timer tick that finds the object busy is skipped. Creation and
  *   destruction must not race with other calls on the same object.
+ *   Of the functions below only almp3_autopoll_mp3stream and
+ *   almp3_autopoll_mp3 are made to run as timer callbacks; every other call
+ *   may wait for the object's lock and belongs on an ordinary thread. Distinct
+ *   objects share nothing and may be used from different threads at once.
  *
  * The functions have C linkage: C and C++ programs link libalmp3.a together
- * with Allegro 4 and libmpg123.
+ * with Allegro 4, libmpg123 and the C++ runtime; `pkg-config --libs almp3`
+ * lists them all.
  */
 #ifndef ALMP3_H
 #define ALMP3_H
@@ -42,7 +57,9 @@
 extern "C" {
 #endif
 
+/** The streaming decoder object; opaque. */
 typedef struct Mp3Stream Mp3Stream;
+/** The in-memory decoder object; opaque. */
 typedef struct Mp3Memory Mp3Memory;
 typedef Mp3Stream ALMP3_MP3STREAM;
 typedef Mp3Memory ALMP3_MP3;
@@ -52,176 +69,406 @@ typedef Mp3Memory ALMP3_MP3;
 /* ------------------------------------------------------------------------ */
 
 /*
+ * Feeding protocol in short:
+ *
+ *   s = almp3_create_mp3stream(first_block, len, is_last);
+ *   almp3_play_mp3stream(s, 32768, 255, 128);
+ *   do {
+ *       void *buf = almp3_get_mp3stream_buffer(s);
+ *       if (buf) {
+ *           n = read up to len bytes into buf;
+ *           almp3_free_mp3stream_buffer(s, n == len ? -1 : n);
+ *       }
+ *   } while (almp3_poll_mp3stream(s) == 0);
+ *   almp3_destroy_mp3stream(s);
+ *
+ * The object holds two blocks: the one it decodes from and the next. When it
+ * has used up the first, it lends a buffer for the block after them. A
+ * caller that fills every lent buffer before the next poll, as above, is
+ * never late (poll result -3).
+ */
+
+/**
  * Creates a stream from the first block of an MPEG audio file.
- *   data     the first block; it is copied, the caller may reuse it at once.
- *   len      its length in bytes; every later block must have this length.
- *   is_last  non-zero when this block is the whole file (no block follows).
- * The first frame is searched for in the first min(len, 28672) bytes (an
- * ID3v2 tag in front is passed over by the search). Returns NULL when no
- * Layer II/III frame is found there, when len <= 0, or out of memory.
- * The caller owns the object and releases it with almp3_destroy_mp3stream.
+ *
+ * The first frame is searched for in the first min(len, 28672) bytes: a
+ * Layer II or III header that decodes and is followed by another valid
+ * header (or by the end of the searched bytes); so an ID3v2 tag in front is
+ * passed over. Its parameters, and a Xing header inside it, become the
+ * stream's. The new stream is not playing; its frame position is 0 and its
+ * byte position is the first frame's offset in the block.
+ *
+ * \param data     the first block; it is copied, the caller may reuse it at
+ *                 once.
+ * \param len      its length in bytes; every later block must have this
+ *                 length (the final one may hold fewer valid bytes).
+ * \param is_last  non-zero when this block is the whole file (no block
+ *                 follows).
+ * \return the new stream, owned by the caller, who releases it with
+ *         almp3_destroy_mp3stream; NULL when data is NULL, len <= 0, no
+ *         frame is found, or memory is short.
  */
 Mp3Stream *almp3_create_mp3stream(const void *data, int len, int is_last);
 
-/* Stops playback if needed and frees the object. NULL is allowed. */
+/**
+ * Stops playback if needed (the autopoll timer is removed and the audio
+ * stream closed) and frees the object with its buffers. A buffer lent by
+ * almp3_get_mp3stream_buffer is freed with it.
+ *
+ * \param s  the stream, or NULL (nothing happens).
+ */
 void almp3_destroy_mp3stream(Mp3Stream *s);
 
-/*
+/**
  * Starts playback through a new audio stream, from the stream's current
- * place. buffer_len is the PCM bytes wanted per audio-stream buffer; it is
- * rounded down to whole decoded frames. Returns -1 when buffer_len is
- * smaller than one frame's PCM (nothing started), else 0 (also when already
- * playing, which changes nothing, and when the library cannot open an audio
- * stream, which leaves the object not playing).
+ * place in the data. While playing, the caller polls (or lets autopoll
+ * poll) so that the audio stream's buffers are filled.
+ *
+ * \param buffer_len  PCM bytes wanted per audio-stream buffer; rounded down
+ *                    to whole decoded frames (4608 bytes per frame for
+ *                    MPEG-1 Layer III stereo).
+ * \param vol         volume 0..255.
+ * \param pan         panning 0..255, 128 the centre.
+ * \param speed       playback speed in thousandths of normal (1000 normal).
+ * \return -1 when buffer_len is smaller than one frame's PCM (nothing
+ *         started), else 0: playing, or already playing (nothing changes),
+ *         or the library could not open an audio stream (the object stays
+ *         not playing; almp3_is_playing_mp3stream tells).
  */
 int almp3_play_ex_mp3stream(Mp3Stream *s, int buffer_len, int vol, int pan, int speed);
-/* As almp3_play_ex_mp3stream with speed 1000. */
+
+/** As almp3_play_ex_mp3stream with speed 1000. */
 int almp3_play_mp3stream(Mp3Stream *s, int buffer_len, int vol, int pan);
-/* Stops the audio output; the place in the data is kept for the next play. */
+
+/**
+ * Stops the audio output: the autopoll timer is removed and the audio
+ * stream closed, with the sound it still held. The place in the data is
+ * kept, so the next play goes on from there. Nothing happens when the
+ * stream is not playing.
+ */
 void almp3_stop_mp3stream(Mp3Stream *s);
-/* Changes volume, panning and speed of a playing stream; otherwise nothing. */
+
+/**
+ * Changes volume, panning and speed of a playing stream (the same units as
+ * almp3_play_ex_mp3stream); nothing happens when it is not playing.
+ */
 void almp3_adjust_mp3stream(Mp3Stream *s, int vol, int pan, int speed);
-/* -1 while the object has an audio stream (is playing), else 0. */
+
+/** \return -1 while the object has an audio stream (is playing), else 0. */
 int almp3_is_playing_mp3stream(Mp3Stream *s);
 
-/*
- * Fills the next free audio-stream buffer, if one is free.
- * Returns  0  normal (a buffer was filled, none was free, or ending under way)
- *          1  finished: two silent buffers followed the data; stopped
- *         -1  not playing
- *         -2  damaged data: no frame found within 16384 bytes; stopped
- *         -3  the data ran out before the final block was handed over; stopped
+/**
+ * Fills the next free audio-stream buffer, if one is free, with the frames
+ * decoded from the data at hand; a buffer that the data cannot fill is
+ * completed with silence. Damaged stretches are skipped by searching, byte
+ * by byte, for a frame followed by another header. Call it often enough
+ * that the audio stream never runs dry: at least once per buffer's playing
+ * time.
+ *
+ * \return  0  normal: a buffer was filled, none was free, the object waits
+ *             for the next block, or the ending is under way;
+ *          1  finished: two silent buffers followed the data; stopped;
+ *         -1  not playing;
+ *         -2  damaged data: no frame found within 16384 bytes; stopped;
+ *         -3  the data ran out before the final block was handed over (the
+ *             caller fed too slowly); stopped.
+ *         A stopped stream keeps its place; polling it again returns -1.
  */
 int almp3_poll_mp3stream(Mp3Stream *s);
 
-/*
- * Feeding. When the stream wants the next block, almp3_get_mp3stream_buffer
- * lends a buffer of the block length (else it returns NULL, and always NULL
- * once the final block was given). The caller fills it and gives it back:
- *   count -1       a whole block; more blocks follow;
- *   count 0..len   the final block, holding count bytes (larger counts are
- *                  taken as len, other negative counts as 0).
- * Giving back when no buffer was lent is ignored.
+/**
+ * Lends the buffer for the next block, when the stream wants one.
+ *
+ * \return a buffer of the block length that the object owns, for the caller
+ *         to fill and give back with almp3_free_mp3stream_buffer; NULL when
+ *         no block is wanted now, and always NULL once the final block was
+ *         given. Asking again before giving back returns the same buffer.
  */
 void *almp3_get_mp3stream_buffer(Mp3Stream *s);
+
+/**
+ * Gives back the buffer that almp3_get_mp3stream_buffer lent, filled. The
+ * caller must not touch the buffer afterwards. Giving back when no buffer
+ * was lent is ignored.
+ *
+ * \param count  -1: a whole block, more blocks follow;
+ *               0..len: the final block, holding count bytes (a file whose
+ *               size is a multiple of the block length ends with count 0).
+ *               Larger counts are taken as len, other negative counts as 0.
+ */
 void almp3_free_mp3stream_buffer(Mp3Stream *s, int count);
 
-/*
- * Autopoll: an Allegro timer polls the object every ms milliseconds while it
- * plays (the timer follows play and stop). A second start changes nothing.
- * almp3_autopoll_mp3stream is the timer callback; its argument is the object.
+/**
+ * Autopoll: while the stream plays, an Allegro timer (install_param_int)
+ * polls it every ms milliseconds, so the caller only feeds blocks. The
+ * timer follows playback: play installs it, stop and the end of playback
+ * remove it. A second start changes nothing (the first period stays).
+ * The poll's result is not reported: almp3_is_playing_mp3stream turns 0
+ * when playback has finished or failed. Needs install_timer().
+ *
+ * \param ms  the timer period in milliseconds.
  */
 void almp3_start_autopoll_mp3stream(Mp3Stream *s, int ms);
+
+/** Ends autopoll: the timer is removed; the caller polls again. */
 void almp3_stop_autopoll_mp3stream(Mp3Stream *s);
+
+/**
+ * The autopoll timer callback: polls the stream unless a call of the
+ * caller's holds the object's lock, in which case this tick is skipped.
+ * Made to run on Allegro's timer thread.
+ *
+ * \param s  the Mp3Stream, as a void pointer.
+ */
 void almp3_autopoll_mp3stream(void *s);
 
-/* Parameters of the first frame. */
-int almp3_get_bitrate_mp3stream(Mp3Stream *s);        /* bits per second */
-int almp3_get_layer_mp3stream(Mp3Stream *s);          /* 2 or 3 */
-int almp3_get_wave_bits_mp3stream(Mp3Stream *s);      /* 16 */
-int almp3_get_wave_is_stereo_mp3stream(Mp3Stream *s); /* -1 or 0 */
-int almp3_get_wave_freq_mp3stream(Mp3Stream *s);      /* Hz */
+/* Parameters of the first frame; constant for the object's life. */
+/** \return the bit rate in bits per second. */
+int almp3_get_bitrate_mp3stream(Mp3Stream *s);
+/** \return the MPEG audio layer: 2 or 3. */
+int almp3_get_layer_mp3stream(Mp3Stream *s);
+/** \return bits per PCM sample: always 16. */
+int almp3_get_wave_bits_mp3stream(Mp3Stream *s);
+/** \return -1 for stereo (two channels), 0 for mono. */
+int almp3_get_wave_is_stereo_mp3stream(Mp3Stream *s);
+/** \return the sampling frequency in Hz. */
+int almp3_get_wave_freq_mp3stream(Mp3Stream *s);
 
-/* The audio stream while playing, else NULL. Owned by the object. */
+/**
+ * \return the audio stream while playing, else NULL. It is owned by the
+ *         object and closed when playback stops: the caller must neither
+ *         stop nor keep it.
+ */
 AUDIOSTREAM *almp3_get_audiostream_mp3stream(Mp3Stream *s);
-/*
- * While playing: the data of the audio stream's sample, with the byte size of
- * one audio-stream buffer stored in *size. Not playing: NULL, *size untouched.
+
+/**
+ * The sound being played: the data of the audio stream's sample, which
+ * holds the stream's buffers one after the other as unsigned 16-bit PCM
+ * (channels interleaved). Owned by the object; valid while it plays.
+ *
+ * \param size  receives the byte size of one audio-stream buffer; may be
+ *              NULL. Left untouched when not playing.
+ * \return the sample data while playing, else NULL.
  */
 void *almp3_get_output_wave_mp3stream(Mp3Stream *s, int *size);
 
 /*
+ * Positions, lengths and seeks.
+ *
  * Positions count decoded frames (they run ahead of what is heard by what
  * the audio stream holds). Lengths and seeks need the size of the whole
- * source in bytes (total_bytes), tags included. A seek returns the source
- * offset at which the data for the wanted place begins, or -1 when the place
- * lies outside the source; it does not move the object.
+ * source in bytes (total_bytes), tags included. Frame counts come from the
+ * Xing header when the first frame has one, else from total_bytes divided
+ * by the first frame's length (exact for constant bit rates). Milliseconds
+ * and seconds convert with almp3_get_msecs_per_frame_mp3stream.
+ *
+ * A seek returns the source offset at which the data for the wanted place
+ * begins (from the Xing table of contents when there is one, else
+ * estimated from the first frame's length), or -1 when the place lies
+ * outside the source; it does not move the object. To play from there, the
+ * caller creates a new stream from the block that starts at that offset.
  */
+
+/** \return the frames decoded since creation. */
 int almp3_get_pos_frames_mp3stream(Mp3Stream *s);
+/** \return the playing time of the frames decoded so far, in milliseconds. */
 int almp3_get_pos_msecs_mp3stream(Mp3Stream *s);
+/** \return the same in whole seconds. */
 int almp3_get_pos_secs_mp3stream(Mp3Stream *s);
+/** \return the source offset of the next byte to be fed to the decoder. */
 int almp3_get_pos_bytes_mp3stream(Mp3Stream *s);
+/** \return whole milliseconds per frame, truncated (26 for 1152 samples at 44100 Hz). */
 int almp3_get_msecs_per_frame_mp3stream(Mp3Stream *s);
+/** \return the frames in a source of total_bytes bytes. */
 int almp3_get_length_frames_mp3stream(Mp3Stream *s, int total_bytes);
+/** \return those frames times the milliseconds per frame. */
 int almp3_get_length_msecs_mp3stream(Mp3Stream *s, int total_bytes);
+/** \return the same in whole seconds. */
 int almp3_get_length_secs_mp3stream(Mp3Stream *s, int total_bytes);
+/** \return total_bytes itself. */
 int almp3_get_length_bytes_mp3stream(Mp3Stream *s, int total_bytes);
+/** \return the offset of frame `frame` (0 is the first), or -1 outside 0..length-1. */
 int almp3_seek_abs_frames_mp3stream(Mp3Stream *s, int frame, int total_bytes);
+/** \return the offset of the frame playing at msecs, or -1. */
 int almp3_seek_abs_msecs_mp3stream(Mp3Stream *s, int msecs, int total_bytes);
+/** \return the offset of the frame playing at secs, or -1. */
 int almp3_seek_abs_secs_mp3stream(Mp3Stream *s, int secs, int total_bytes);
+/** \return bytes itself when inside the source (negative values down to
+ *  minus the first frame's offset mean 0), else -1. */
 int almp3_seek_abs_bytes_mp3stream(Mp3Stream *s, int bytes, int total_bytes);
+/** \return the offset of the frame `frames` away from the current one (either
+ *  direction), or -1. */
 int almp3_seek_rel_frames_mp3stream(Mp3Stream *s, int frames, int total_bytes);
+/** \return as almp3_seek_rel_frames_mp3stream, for a move of msecs. */
 int almp3_seek_rel_msecs_mp3stream(Mp3Stream *s, int msecs, int total_bytes);
+/** \return as almp3_seek_rel_frames_mp3stream, for a move of secs. */
 int almp3_seek_rel_secs_mp3stream(Mp3Stream *s, int secs, int total_bytes);
+/** \return the byte position plus bytes, when inside the source, else -1. */
 int almp3_seek_rel_bytes_mp3stream(Mp3Stream *s, int bytes, int total_bytes);
 
 /* ------------------------------------------------------------------------ */
 /* In-memory object                                                          */
 /* ------------------------------------------------------------------------ */
 
-/*
- * Creates an object over a whole file held by the caller. The data is not
- * copied: it must stay in place, unchanged, until the object is destroyed.
+/**
+ * Creates an object over a whole file held by the caller.
+ *
  * A trailing 128-byte "TAG" block and a leading ID3v2 tag are set aside;
- * the first frame must lie within the first 28672 bytes after the tag.
- * Returns NULL on failure.
+ * the first frame must lie within the first 28672 bytes after the tag. The
+ * new object is not playing and stands at the first frame.
+ *
+ * \param data      the file. It is not copied: it must stay in place,
+ *                  unchanged, until the object is destroyed.
+ * \param data_len  its length in bytes.
+ * \return the new object, owned by the caller, who releases it with
+ *         almp3_destroy_mp3; NULL when data is NULL, data_len <= 0, the tag
+ *         claims more than the data, no frame is found, or memory is short.
  */
 Mp3Memory *almp3_create_mp3(const void *data, int data_len);
-/* Stops playback if needed and frees the object (not the data). NULL ok. */
+
+/**
+ * Stops playback if needed (timer removed, audio stream closed) and frees
+ * the object; the data stays the caller's.
+ *
+ * \param mp3  the object, or NULL (nothing happens).
+ */
 void almp3_destroy_mp3(Mp3Memory *mp3);
 
-/* As the streaming object; loop non-zero wraps to the start at the end. */
+/**
+ * Starts playback from the object's current place, as
+ * almp3_play_ex_mp3stream (same units and results).
+ *
+ * \param loop  non-zero: at the end of the data playback wraps to the first
+ *              frame and goes on until stopped.
+ */
 int almp3_play_ex_mp3(Mp3Memory *mp3, int buffer_len, int vol, int pan, int speed, int loop);
+/** As almp3_play_ex_mp3 with speed 1000 and no looping. */
 int almp3_play_mp3(Mp3Memory *mp3, int buffer_len, int vol, int pan);
+/** Stops the audio output (and the autopoll timer), keeping the place. */
 void almp3_stop_mp3(Mp3Memory *mp3);
+/**
+ * Changes volume, panning, speed and looping of a playing object; nothing
+ * happens when it is not playing.
+ */
 void almp3_adjust_mp3(Mp3Memory *mp3, int vol, int pan, int speed, int loop);
 
-/*
- * Returns 0 normal (or no free buffer), 1 finished (not looping: two silent
- * buffers followed the data; stopped and rewound), -1 not playing,
- * -2 damaged beyond repair (stopped and rewound).
+/**
+ * Fills the next free audio-stream buffer, if one is free, with whole
+ * frames, skipping damaged stretches by a bounded search.
+ *
+ * \return  0  normal (or no free buffer);
+ *          1  finished (not looping): two silent buffers followed the data;
+ *             stopped and rewound, so the next play starts from the
+ *             beginning;
+ *         -1  not playing;
+ *         -2  damaged beyond repair: stopped and rewound.
+ *         A looping object never finishes.
  */
 int almp3_poll_mp3(Mp3Memory *mp3);
+/**
+ * Autopoll, as almp3_start_autopoll_mp3stream: an Allegro timer polls the
+ * object every msecs milliseconds while it plays. Needs install_timer().
+ */
 void almp3_start_autopoll_mp3(Mp3Memory *mp3, int msecs);
+/** Ends autopoll. */
 void almp3_stop_autopoll_mp3(Mp3Memory *mp3);
+/**
+ * The autopoll timer callback (its argument is the Mp3Memory); skips a
+ * tick while the caller holds the object. Made to run on Allegro's timer
+ * thread.
+ */
 void almp3_autopoll_mp3(void *mp3);
 
-int almp3_is_playing_mp3(Mp3Memory *mp3);   /* -1 or 0 */
-int almp3_is_looping_mp3(Mp3Memory *mp3);   /* the loop value while playing, else 0 */
-void almp3_set_loop_mp3(Mp3Memory *mp3, int loop); /* only while playing */
+/** \return -1 while playing, else 0. */
+int almp3_is_playing_mp3(Mp3Memory *mp3);
+/** \return the loop value given to play, adjust or set_loop while playing, else 0. */
+int almp3_is_looping_mp3(Mp3Memory *mp3);
+/** Sets looping on (non-zero) or off; only while playing, else ignored. */
+void almp3_set_loop_mp3(Mp3Memory *mp3, int loop);
+/** \return the audio stream while playing, else NULL; owned by the object. */
 AUDIOSTREAM *almp3_get_audiostream_mp3(Mp3Memory *mp3);
+/**
+ * As almp3_get_output_wave_mp3stream, except that size_out must not be
+ * NULL.
+ */
 void *almp3_get_output_wave_mp3(Mp3Memory *mp3, int *size_out);
 
+/* Parameters of the first frame; constant for the object's life. */
+/** \return the bit rate in bits per second. */
 int almp3_get_bitrate_mp3(Mp3Memory *mp3);
+/** \return the MPEG audio layer: 2 or 3. */
 int almp3_get_layer_mp3(Mp3Memory *mp3);
+/** \return bits per PCM sample: always 16. */
 int almp3_get_wave_bits_mp3(Mp3Memory *mp3);
+/** \return -1 for stereo, 0 for mono. */
 int almp3_get_wave_is_stereo_mp3(Mp3Memory *mp3);
+/** \return the sampling frequency in Hz. */
 int almp3_get_wave_freq_mp3(Mp3Memory *mp3);
 
-/* Positions, lengths and seeks; seeks outside the data do nothing. */
+/*
+ * Positions, lengths and seeks.
+ *
+ * The frame count comes from the Xing header when the data has one that
+ * fits its size, else from the audio data's length divided by the first
+ * frame's length. Seeks find their byte place from the Xing table of
+ * contents when there is one, else by that constant-rate estimate; the
+ * decoding that follows copes with a place that is not a frame boundary.
+ * A seek to a place outside the data does nothing. Seeks and rewinds work
+ * while playing too: the next poll decodes from the new place with a fresh
+ * decoder.
+ */
+
+/** \return whole milliseconds per frame, truncated. */
 int almp3_get_msecs_per_frame_mp3(Mp3Memory *mp3);
+/** \return the number of the next frame to decode: the frames decoded since the
+ *  start, or the frame a seek went to plus those decoded since. */
 int almp3_get_pos_frames_mp3(Mp3Memory *mp3);
+/** \return the playing time of those frames in milliseconds. */
 int almp3_get_pos_msecs_mp3(Mp3Memory *mp3);
+/** \return the same in whole seconds. */
 int almp3_get_pos_secs_mp3(Mp3Memory *mp3);
-int almp3_get_pos_bytes_mp3(Mp3Memory *mp3);   /* from the start of the data */
+/** \return the offset of the next byte to be fed to the decoder, from the
+ *  start of the data (tags included). */
+int almp3_get_pos_bytes_mp3(Mp3Memory *mp3);
+/** \return the frames in the data. */
 int almp3_get_length_frames_mp3(Mp3Memory *mp3);
+/** \return those frames times the milliseconds per frame. */
 int almp3_get_length_msecs_mp3(Mp3Memory *mp3);
+/** \return the same in whole seconds. */
 int almp3_get_length_secs_mp3(Mp3Memory *mp3);
+/** \return data_len as given to almp3_create_mp3. */
 int almp3_get_length_bytes_mp3(Mp3Memory *mp3);
+/** Goes back to the first frame. */
 void almp3_rewind_mp3(Mp3Memory *mp3);
+/** Goes to frame `frame` (0 is the first); ignored outside 0..length-1. */
 void almp3_seek_abs_frames_mp3(Mp3Memory *mp3, int frame);
+/** Goes to the frame playing at msecs. */
 void almp3_seek_abs_msecs_mp3(Mp3Memory *mp3, int msecs);
+/** Goes to the frame playing at secs. */
 void almp3_seek_abs_secs_mp3(Mp3Memory *mp3, int secs);
-void almp3_seek_abs_bytes_mp3(Mp3Memory *mp3, int bytes);  /* from the first frame */
+/**
+ * Goes to byte `bytes`, counted from the first frame; negative values down
+ * to minus the leading tag's length mean the first frame.
+ */
+void almp3_seek_abs_bytes_mp3(Mp3Memory *mp3, int bytes);
+/** Moves by `frames` frames from the current one, in either direction. */
 void almp3_seek_rel_frames_mp3(Mp3Memory *mp3, int frames);
+/** Moves by msecs, in either direction. */
 void almp3_seek_rel_msecs_mp3(Mp3Memory *mp3, int msecs);
+/** Moves by secs, in either direction. */
 void almp3_seek_rel_secs_mp3(Mp3Memory *mp3, int secs);
+/** Moves by `bytes` bytes from the next byte to be fed to the decoder. */
 void almp3_seek_rel_bytes_mp3(Mp3Memory *mp3, int bytes);
 
-/*
- * Decodes the whole data into a new 16-bit unsigned sample of
- * frame_count x pcm_per_frame bytes; stops and rewinds the object.
- * The caller owns the sample (destroy_sample). NULL on failure.
+/**
+ * Decodes the whole data into a new sample: 16-bit unsigned PCM with the
+ * first frame's channels and frequency, frame_count x pcm_per_frame bytes
+ * long (frames beyond that are left out, a shortfall is silence). Stops
+ * playback first; afterwards the object stands at the first frame.
+ *
+ * \return the sample, owned by the caller (destroy_sample); NULL when it
+ *         would exceed INT_MAX bytes, memory is short, or the data is
+ *         damaged beyond repair.
  */
 SAMPLE *almp3_create_sample_from_mp3(Mp3Memory *mp3);
 
