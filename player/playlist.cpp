@@ -1,6 +1,7 @@
 // The playlist table: the song paths in play order and the globals that say
 // how much of it is in use, which entry plays and which file it came from.
 #include <cstdio>
+#include <cstring>
 
 #include "player.h"
 
@@ -33,7 +34,12 @@ bool Append_Song(const char *path) {
 
 void Select_Current_Song() {
     if (Current_Song < 0 || Current_Song >= kMaxSongs) return;
-    std::snprintf(Current_BM, sizeof Current_BM, "%s", Song_Names[Current_Song]);
+    // Entries came through path buffers of Current_BM's size, so they fit;
+    // the copy is bounded all the same.
+    const char *entry = Song_Names[Current_Song];
+    const std::size_t length = strnlen(entry, sizeof Current_BM - 1);
+    std::memcpy(Current_BM, entry, length);
+    Current_BM[length] = '\0';
 }
 
 // ---------------------------------------------------------------------------

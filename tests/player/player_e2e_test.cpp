@@ -18,6 +18,7 @@ const std::vector<int> kTones = {300, 500, 700, 900, 1100, 1300, 1500};
 constexpr int kStepMs = 1200;     // time given to each key's effect
 constexpr int kSettleMs = 400;    // part of a step before its sound is judged
 constexpr int kMessageWaitMs = 5000;
+constexpr int kFirstSongWaitMs = 5000;  // start-up until the first song plays
 
 std::string song_name(int hz) { return "song-" + std::to_string(hz) + ".mp3"; }
 
@@ -64,7 +65,7 @@ TEST(Player, PlaysTheListInOrderAndWrapsToItsStart) {
     ASSERT_TRUE(p.start()) << p.log();
     // Sound runs faster than real time here: 4.5 s of songs take about 2 s.
     for (int waited = 0; waited < 15000 && p.frames_now() < frames_in_ms(8000); waited += 100) sleep_ms(100);
-    EXPECT_EQ(p.quit(), 0);
+    EXPECT_EQ(p.quit(), 0) << p.log();
     const auto heard = tone_sequence(p.sound(), kTones);
     ASSERT_GE(heard.size(), 4u);
     EXPECT_EQ(std::vector<int>(heard.begin(), heard.begin() + 4), (std::vector<int>{300, 500, 700, 300}));
@@ -77,8 +78,8 @@ TEST(Player, ArrowInsertAndDeleteMoveThroughTheList) {
     for (int hz : kTones) list.push_back(p.song(song_name(hz), hz, 4));
     p.write_playlist(list);  // 7 songs: Insert and Delete move 2
     ASSERT_TRUE(p.start()) << p.log();
+    ASSERT_TRUE(p.wait_for_title("song-300.", kFirstSongWaitMs));
     EXPECT_EQ(tone_now(p, 800), 300);
-    EXPECT_EQ(p.title(), "song-300.");
     EXPECT_EQ(tone_after(p, "Right"), 500);
     EXPECT_EQ(tone_after(p, "Delete"), 900);
     EXPECT_EQ(tone_after(p, "Left"), 700);
@@ -87,7 +88,7 @@ TEST(Player, ArrowInsertAndDeleteMoveThroughTheList) {
     EXPECT_EQ(tone_after(p, "Delete"), 500);
     EXPECT_EQ(tone_after(p, "Insert"), 1500);
     EXPECT_EQ(p.title(), "song-1500.");
-    EXPECT_EQ(p.quit(), 0);
+    EXPECT_EQ(p.quit(), 0) << p.log();
 }
 
 TEST(Player, ShuffleChoosesAtRandomAndLeftReturnsToTheSongBefore) {
@@ -97,6 +98,7 @@ TEST(Player, ShuffleChoosesAtRandomAndLeftReturnsToTheSongBefore) {
     for (int hz : kTones) list.push_back(p.song(song_name(hz), hz, 4));
     p.write_playlist(list);
     ASSERT_TRUE(p.start()) << p.log();
+    ASSERT_TRUE(p.wait_for_title("song-300.", kFirstSongWaitMs));
     EXPECT_EQ(tone_now(p, 600), 300);
     p.key("s");
     std::vector<int> forward;
@@ -105,7 +107,7 @@ TEST(Player, ShuffleChoosesAtRandomAndLeftReturnsToTheSongBefore) {
     EXPECT_NE(forward, (std::vector<int>{500, 700, 900, 1100, 1300}));
     EXPECT_EQ(tone_after(p, "Left"), forward[3]);
     EXPECT_EQ(tone_after(p, "Left"), forward[3]);
-    EXPECT_EQ(p.quit(), 0);
+    EXPECT_EQ(p.quit(), 0) << p.log();
 }
 
 TEST(Player, SpacePausesAndResumesWhereItStopped) {
@@ -113,11 +115,12 @@ TEST(Player, SpacePausesAndResumesWhereItStopped) {
     ASSERT_TRUE(p.ok());
     p.write_playlist({p.song("only.mp3", 500, 3)});
     ASSERT_TRUE(p.start()) << p.log();
+    ASSERT_TRUE(p.wait_for_title("only.", kFirstSongWaitMs));
     sleep_ms(1000);
     EXPECT_EQ(tone_after(p, "space"), 0);
     p.key("space");
     sleep_ms(3000);
-    EXPECT_EQ(p.quit(), 0);
+    EXPECT_EQ(p.quit(), 0) << p.log();
     // Heard: the song's start, the pause, the rest of the song (not the song
     // from its start again), then (a one-song list repeats) the song again
     // after the gap at its end. Sound still queued for output when the pause
@@ -133,41 +136,39 @@ TEST(Player, SpacePausesAndResumesWhereItStopped) {
 TEST(Player, VolumeAndPanningChangeTheLevelAndBalance) {
     PlayerSession p(true);
     ASSERT_TRUE(p.ok());
-    p.write_playlist({p.song("long.mp3", 700, 12)});
+    p.write_playlist({p.song("long.mp3", 700, 15)});
     ASSERT_TRUE(p.start()) << p.log();
-    auto levels = [&p](int ms) {
+    ASSERT_TRUE(p.wait_for_title("long.", kFirstSongWaitMs));
+    // Left and right levels after keys (pressed with a pause between them,
+    // as a user holding a key would).
+    auto levels_after = [&p](const std::string &keys) {
+        if (!keys.empty()) p.session().sh("xdotool mousemove 20 20 " + keys);
+        sleep_ms(kSettleMs);
         const size_t from = p.frames_now();
-        sleep_ms(ms);
+        sleep_ms(700);
         const auto s = p.sound();
         return std::pair<double, double>{channel_rms(s, from, p.frames_now(), 0),
                                          channel_rms(s, from, p.frames_now(), 1)};
     };
-    sleep_ms(300);
-    const auto full = levels(700);
+    const auto full = levels_after("");
     EXPECT_GT(full.first, 5000);
     EXPECT_NEAR(full.first, full.second, full.first * 0.05);
     // Volume is already at its top: = changes nothing.
-    p.key("equal equal equal");
-    const auto still_full = levels(500);
+    const auto still_full = levels_after("key --delay 40 equal equal equal");
     EXPECT_NEAR(still_full.first, full.first, full.first * 0.05);
-    // 128 steps down (keypad and main minus) halve the volume.
-    p.session().sh("xdotool mousemove 20 20 key --delay 15 --repeat 64 minus key --delay 15 --repeat 64 KP_Subtract");
-    sleep_ms(300);
-    const auto half = levels(700);
-    EXPECT_NEAR(half.first / full.first, 0.5, 0.1);
+    // 128 steps down (main and keypad minus) halve the volume; 64 up with the
+    // keypad plus bring it to three quarters.
+    const auto half = levels_after("key --delay 15 --repeat 64 minus key --delay 15 --repeat 64 KP_Subtract");
+    EXPECT_NEAR(half.first / full.first, 0.5, 0.08);
     EXPECT_NEAR(half.first, half.second, half.first * 0.05);
-    // Panning far to the left.
-    p.session().sh("xdotool mousemove 20 20 key --delay 15 --repeat 120 Home");
-    sleep_ms(300);
-    const auto left = levels(700);
+    const auto three_quarters = levels_after("key --delay 15 --repeat 64 KP_Add");
+    EXPECT_NEAR(three_quarters.first / full.first, 0.75, 0.08);
+    // Panning far to the left, then past the centre far to the right.
+    const auto left = levels_after("key --delay 15 --repeat 120 Home");
     EXPECT_GT(left.first, 2.0 * left.second);
-    // And back past the centre to the right; keypad plus raises the volume.
-    p.session().sh("xdotool mousemove 20 20 key --delay 15 --repeat 240 End key --delay 15 --repeat 60 KP_Add");
-    sleep_ms(300);
-    const auto right = levels(700);
+    const auto right = levels_after("key --delay 15 --repeat 240 End");
     EXPECT_GT(right.second, 2.0 * right.first);
-    EXPECT_GT(right.second, left.first);
-    EXPECT_EQ(p.quit(), 0);
+    EXPECT_EQ(p.quit(), 0) << p.log();
 }
 
 TEST(Player, F4StopsPlaybackAndEmptiesTheList) {
@@ -175,12 +176,13 @@ TEST(Player, F4StopsPlaybackAndEmptiesTheList) {
     ASSERT_TRUE(p.ok());
     p.write_playlist({p.song(song_name(300), 300, 4), p.song(song_name(500), 500, 4)});
     ASSERT_TRUE(p.start()) << p.log();
+    ASSERT_TRUE(p.wait_for_title("song-300.", kFirstSongWaitMs));
     EXPECT_EQ(tone_now(p, 700), 300);
     EXPECT_EQ(tone_after(p, "F4"), 0);
     // Nothing left to move to or to pause.
     EXPECT_EQ(tone_after(p, "Right"), 0);
     EXPECT_EQ(tone_after(p, "space Delete"), 0);
-    EXPECT_EQ(p.quit(), 0);
+    EXPECT_EQ(p.quit(), 0) << p.log();
 }
 
 TEST(Player, WithoutAPlaylistItStartsSilentOverItsBackground) {
@@ -196,7 +198,7 @@ TEST(Player, WithoutAPlaylistItStartsSilentOverItsBackground) {
         EXPECT_LT(rgb.g, 16);
         EXPECT_GT(rgb.b, 240);
     }
-    EXPECT_EQ(p.quit(), 0);
+    EXPECT_EQ(p.quit(), 0) << p.log();
     const auto sound = p.sound();
     EXPECT_LT(channel_rms(sound, 0, sound.size() / 2, 0), 1.0);
     EXPECT_LT(channel_rms(sound, 0, sound.size() / 2, 1), 1.0);
@@ -215,7 +217,7 @@ TEST(Player, UnplayableEntriesShowTheirMessagesAndAreSkipped) {
     p.write_playlist({p.song(song_name(300), 300, 2.5), missing, p.path("empty.mp3"), p.path("short.mp3"),
                       p.path("noise.mp3"), p.song(song_name(500), 500, 3)});
     ASSERT_TRUE(p.start()) << p.log();
-    ASSERT_TRUE(p.wait_for_title("song-300.", 3000));
+    ASSERT_TRUE(p.wait_for_title("song-300.", kFirstSongWaitMs));
     unlink(missing.c_str());
     EXPECT_EQ(p.answer_message(kMessageWaitMs), "Unable to physically open file!");
     EXPECT_EQ(p.answer_message(kMessageWaitMs), "Packet Length is a negative value!");
@@ -224,7 +226,7 @@ TEST(Player, UnplayableEntriesShowTheirMessagesAndAreSkipped) {
     EXPECT_EQ(p.answer_message(kMessageWaitMs), "Could not create MP3 Stream for packet!");
     EXPECT_EQ(tone_now(p, 1000), 500);
     EXPECT_EQ(p.title(), "song-500.");
-    EXPECT_EQ(p.quit(), 0);
+    EXPECT_EQ(p.quit(), 0) << p.log();
     const auto heard = tone_sequence(p.sound(), kTones);
     EXPECT_EQ(heard, (std::vector<int>{300, 500}));
 }
@@ -242,7 +244,7 @@ TEST(Player, AListWhereEverySongFailsStopsAfterOneRound) {
     p.key("Right");
     for (int i = 0; i < 3; ++i) EXPECT_NE(p.answer_message(kMessageWaitMs), "") << i;
     EXPECT_EQ(p.answer_message(1000), "");
-    EXPECT_EQ(p.quit(), 0);
+    EXPECT_EQ(p.quit(), 0) << p.log();
 }
 
 TEST(Player, F3AddsSongsAndF2SavesTheList) {
@@ -269,7 +271,7 @@ TEST(Player, F3AddsSongsAndF2SavesTheList) {
     p.enter_in_dialog(p.path("saved.qpl"));
     sleep_ms(500);
     EXPECT_EQ(read_lines(p.path("saved.qpl")), (std::vector<std::string>{first, second}));
-    EXPECT_EQ(p.quit(), 0);
+    EXPECT_EQ(p.quit(), 0) << p.log();
 }
 
 TEST(Player, F1LoadsAListAndAFruitlessF1KeepsTheListFile) {
@@ -282,6 +284,7 @@ TEST(Player, F1LoadsAListAndAFruitlessF1KeepsTheListFile) {
     p.write_playlist({low, p.path("gone.mp3")});
     p.write_playlist({high, low}, "other.qpl");
     ASSERT_TRUE(p.start()) << p.log();
+    ASSERT_TRUE(p.wait_for_title("song-300.", kFirstSongWaitMs));
     EXPECT_EQ(tone_now(p, 600), 300);
 
     // A name of no file: nothing changes, playback stays paused.
@@ -303,7 +306,7 @@ TEST(Player, F1LoadsAListAndAFruitlessF1KeepsTheListFile) {
     p.enter_in_dialog(p.path("other.qpl"));
     EXPECT_EQ(tone_now(p, 800), 1100);
     EXPECT_EQ(p.title(), "song-1100.");
-    EXPECT_EQ(p.quit(), 0);
+    EXPECT_EQ(p.quit(), 0) << p.log();
 }
 
 TEST(Player, WithoutADisplayItReportsTheFailureAndExitsWithMinusOne) {
