@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 
@@ -12,7 +13,10 @@ namespace {
 constexpr int kWindowWaitMs = 10000;
 constexpr int kFirstFramesMs = 600;
 constexpr int kPollMs = 50;
-constexpr int kKeyEffectMs = 250;   // a pass of the loop takes a few ms
+constexpr int kKeyEffectMs = 300;
+// The loop takes one key a pass and drops the rest: on a busy machine a pass
+// can take tens of milliseconds, so keys go in slower than that.
+constexpr int kKeyDelayMs = 100;
 constexpr int kDialogOpenMs = 700;
 constexpr int kDialogCloseMs = 700;
 constexpr int kQuitWaitMs = 5000;
@@ -66,11 +70,13 @@ bool ScreenSession::start() {
         }
         sleep_ms(kPollMs);
     }
+    std::fprintf(stderr, "no player window on %s; its output:\n%s\n", session_.display().c_str(),
+                 read_text(session_.dir() + "/player.log").c_str());
     return false;
 }
 
 void ScreenSession::key(const std::string &keys) {
-    session_.sh("xdotool mousemove 20 20 key --delay 40 " + keys);
+    session_.sh("xdotool mousemove 20 20 key --delay " + std::to_string(kKeyDelayMs) + " " + keys);
     sleep_ms(kKeyEffectMs);
 }
 
