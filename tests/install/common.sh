@@ -35,16 +35,20 @@ make_tone() {
 # sound to DIR/capture.raw (unsigned 16-bit stereo 44100 Hz).
 start_display() {
     local n
-    for n in $(seq 200 299); do
-        [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || break
-    done
-    Xvfb ":$n" -screen 0 640x480x24 -nolisten tcp > /dev/null 2>&1 &
-    xvfb_pid=$!
-    for _ in $(seq 100); do
-        [ -e "/tmp/.X11-unix/X$n" ] && break
-        sleep 0.1
-    done
     display_dir=$1
+    for n in $(seq 200 299); do
+        [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+        Xvfb ":$n" -screen 0 640x480x24 -nolisten tcp > /dev/null 2>&1 &
+        xvfb_pid=$!
+        for _ in $(seq 100); do
+            [ -e "/tmp/.X11-unix/X$n" ] || ! kill -0 "$xvfb_pid" 2> /dev/null && break
+            sleep 0.1
+        done
+        # Another process may have taken the display first: then Xvfb ends.
+        sleep 0.2
+        kill -0 "$xvfb_pid" 2> /dev/null && break
+        wait "$xvfb_pid" 2> /dev/null
+    done
     display=:$n
     printf 'pcm.!default { type file; slave.pcm "null"; file "%s"; format "raw"; perm 0644 }\n' \
         "$display_dir/capture.raw" > "$display_dir/asound.conf"
@@ -74,19 +78,17 @@ play_headless() {
     return "$status"
 }
 
-# sound_of_tone DIR: the capture holds the 3-second 440 Hz tone of make_tone:
-# 3 to 4 seconds long, both channels near 440 Hz and at full level in the
-# middle (a half-scale sine has an RMS level of 0.35).
+# sound_of_tone DIR MIN_SECONDS MAX_SECONDS: the capture is MIN to MAX
+# seconds long and holds the 440 Hz tone of make_tone on both channels at
+# full level from 0.5 to 2 seconds (a half-scale sine has an RMS level of 0.35).
 sound_of_tone() {
-    local channel stats length rms freq
+    local channel length rms freq
+    length=$(sox -t raw -r 44100 -e unsigned -b 16 -c 2 "$1/capture.raw" -n stat 2>&1 | awk '/^Length/ { print $3 }')
     for channel in 1 2; do
-        stats=$(sox -t raw -r 44100 -e unsigned -b 16 -c 2 "$1/capture.raw" -n remix "$channel" stat 2>&1) || return 1
-        length=$(awk '/^Length/ { print $3 }' <<< "$stats")
-        freq=$(awk '/^Rough/ { print $3 }' <<< "$stats")
-        rms=$(sox -t raw -r 44100 -e unsigned -b 16 -c 2 "$1/capture.raw" -n remix "$channel" trim 0.5 2 stat 2>&1 |
-              awk '/^RMS +amplitude/ { print $3 }')
-        echo "channel $channel: $length s, about $freq Hz, level $rms in the middle"
-        awk -v l="$length" -v f="$freq" -v r="$rms" \
-            'BEGIN { exit !(l >= 3.0 && l <= 4.0 && f >= 420 && f <= 460 && r >= 0.30 && r <= 0.40) }' || return 1
+        read -r rms freq < <(sox -t raw -r 44100 -e unsigned -b 16 -c 2 "$1/capture.raw" -n remix "$channel" trim 0.5 1.5 stat 2>&1 |
+                             awk '/^RMS +amplitude/ { r = $3 } /^Rough/ { f = $3 } END { print r, f }')
+        echo "channel $channel of ${length:-0} s: about $freq Hz, level $rms"
+        awk -v l="${length:-0}" -v lo="$2" -v hi="$3" -v f="$freq" -v r="$rms" \
+            'BEGIN { exit !(l >= lo && l <= hi && f >= 420 && f <= 460 && r >= 0.30 && r <= 0.40) }' || return 1
     done
 }

@@ -101,20 +101,26 @@ check "the desktop entry is installed" test -f /usr/share/applications/mp3player
 check "pkg-config finds almp3 $version" test "$(pkg-config --modversion almp3)" = "$version"
 check "pkg-config gives the system header folder" test "$(pkg-config --variable=includedir almp3)" = /usr/include
 
-# The installed program: a fatal set-up error without a display, and a clean
-# exit with Escape on one.
+# The installed program: a fatal set-up error without a display; on one, it
+# plays "playlist.qpl" from the working directory and exits with 0 after
+# Escape.
 no_display() { (cd "$work" && env -u DISPLAY timeout 30 mp3player > "$work/no_display.log" 2>&1); test $? -eq 255; }
 check "mp3player without a display exits with 255" no_display
 check "... after saying why" grep -q 'Unable to set graphics mode' "$work/no_display.log"
-quits_with_escape() {
-    local pid status
+make_tone "$work"
+printf 'tone.mp3\n' > "$work/playlist.qpl"
+plays_and_quits() {
+    local pid status window=""
     start_display "$work"
     (cd "$work" && in_display mp3player > "$work/player.log" 2>&1) &
     pid=$!
     for _ in $(seq 100); do
-        in_display xdotool search --name '^mp3player$' > /dev/null 2>&1 && break
+        window=$(in_display xdotool search --class Allegro getwindowname %@ 2> /dev/null | head -n 1)
+        [ -n "$window" ] && break
         sleep 0.1
     done
+    # Let about two seconds of sound reach the capture.
+    sleep 2
     in_display xdotool mousemove 10 10 keydown Escape
     sleep 0.5
     in_display xdotool keyup Escape
@@ -126,18 +132,19 @@ quits_with_escape() {
     wait "$pid"
     status=$?
     stop_display
-    test "$status" -eq 0
+    echo "window title: ${window:-no window}; exit status $status"
+    [ -n "$window" ] && [ "$status" -eq 0 ]
 }
-check "mp3player opens its window and exits with 0 after Escape" quits_with_escape
+check "mp3player opens its window, plays and exits with 0 after Escape" plays_and_quits
+check "mp3player played the tone of playlist.qpl" sound_of_tone "$work" 2 600
 
 # The example as a user of the package finds it, built with the system's
-# pkg-config alone and playing a tone.
+# pkg-config alone, playing the tone.
 cp /usr/share/doc/libalmp3-dev/examples/play_mp3stream.c "$work/"
 check "example builds against the installed package" \
     cc -Wall -Wextra -Werror "$work/play_mp3stream.c" $(pkg-config --cflags --libs almp3) -o "$work/play"
-make_tone "$work"
 check "example plays a tone through the installed library" play_headless "$work" "$work/play" "$work/tone.mp3"
-check "captured sound is the tone" sound_of_tone "$work"
+check "captured sound is the tone, 3 to 4 seconds long" sound_of_tone "$work" 3 4
 
 echo "=== removed with apt-get"
 mapfile -t files < <(dpkg -L "${packages[@]}" | while read -r f; do [ -f "$f" ] && echo "$f"; done)
