@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Helpers for the install tests; sourced by the scripts beside this file.
 
 passed=0

@@ -11,6 +11,7 @@
 set -uo pipefail
 build=$(cd "${1:?usage: prefix_test.sh BUILD_DIR}" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=tests/install/common.sh
 source "$here/common.sh"
 
 work=$(mktemp -d /tmp/prefix_test.XXXXXX)
@@ -51,8 +52,10 @@ check "pkg-config points into the prefix" \
 
 # The example, compiled as C, linked with exactly what pkg-config says.
 example=$prefix/share/doc/libalmp3-dev/examples/play_mp3stream.c
+# shellcheck disable=SC2046  # pkg-config prints one flag per word
 check "C example builds with pkg-config --cflags --libs" \
     cc -Wall -Wextra -Werror "$example" $(pkg-config --cflags --libs almp3) -o "$work/play_plain"
+# shellcheck disable=SC2046  # pkg-config prints one flag per word
 check "C example builds with pkg-config --static" \
     cc -Wall -Wextra -Werror "$example" $(pkg-config --static --cflags --libs almp3) -o "$work/play_static"
 

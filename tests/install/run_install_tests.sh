@@ -14,6 +14,7 @@ set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 here=$root/tests/install
 build=${BUILD_DIR:-$root/build-pkg}
+# shellcheck source=tests/install/common.sh
 source "$here/common.sh"
 sudo_cmd=""
 [ "$(id -u)" -eq 0 ] || sudo_cmd="sudo"
@@ -79,7 +80,7 @@ check "libalmp3-dev package built" test -f "$dev_deb"
 field() { dpkg-deb -f "$1" "$2"; }
 check "mp3player is in section sound" test "$(field "$player_deb" Section)" = sound
 check "libalmp3-dev is in section libdevel" test "$(field "$dev_deb" Section)" = libdevel
-depends_on() { field "$1" Depends | tr ',|' '\n\n' | awk '{ print $1 }' | grep -qxF "$2"; }
+depends_on() { field "$1" Depends | tr ',|' '\n' | awk '{ print $1 }' | grep -qxF "$2"; }
 for dep in liballegro4.4 libjpgalleg4.4 libmpg123-0 libc6 libstdc++6; do
     check "mp3player depends on $dep" depends_on "$player_deb" "$dep"
 done
@@ -141,6 +142,7 @@ check "mp3player played the tone of playlist.qpl" sound_of_tone "$work" 2 600
 # The example as a user of the package finds it, built with the system's
 # pkg-config alone, playing the tone.
 cp /usr/share/doc/libalmp3-dev/examples/play_mp3stream.c "$work/"
+# shellcheck disable=SC2046  # pkg-config prints one flag per word
 check "example builds against the installed package" \
     cc -Wall -Wextra -Werror "$work/play_mp3stream.c" $(pkg-config --cflags --libs almp3) -o "$work/play"
 check "example plays a tone through the installed library" play_headless "$work" "$work/play" "$work/tone.mp3"
