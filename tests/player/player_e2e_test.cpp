@@ -266,11 +266,23 @@ TEST(Player, F3AddsSongsAndF2SavesTheList) {
     EXPECT_EQ(tone_now(p, 500), 500);
     sleep_ms(2000);
     EXPECT_EQ(tone_now(p, 500), 900);
+    // A save that cannot be completed (here: the new file cannot be made
+    // beside the old one) leaves the old file as it was.
+    const std::string saved = p.path("saved.qpl");
+    write_text(saved, "old list\n");
+    ASSERT_EQ(mkdir((saved + ".tmp").c_str(), 0755), 0);
     p.key("F2");
     sleep_ms(500);
-    p.enter_in_dialog(p.path("saved.qpl"));
+    p.enter_in_dialog(saved);
     sleep_ms(500);
-    EXPECT_EQ(read_lines(p.path("saved.qpl")), (std::vector<std::string>{first, second}));
+    EXPECT_EQ(read_text(saved), "old list\n");
+    // Once it can, F2 offers the same name again and writes the list.
+    rmdir((saved + ".tmp").c_str());
+    p.key("F2");
+    sleep_ms(500);
+    p.session().sh("xdotool key Return");
+    sleep_ms(500);
+    EXPECT_EQ(read_lines(saved), (std::vector<std::string>{first, second}));
     EXPECT_EQ(p.quit(), 0) << p.log();
 }
 
