@@ -84,6 +84,8 @@ depends_on() { field "$1" Depends | tr ',|' '\n' | awk '{ print $1 }' | grep -qx
 for dep in liballegro4.4 libjpgalleg4.4 libmpg123-0 libc6 libstdc++6; do
     check "mp3player depends on $dep" depends_on "$player_deb" "$dep"
 done
+check "mp3player recommends x11-utils (xmessage shows its message boxes)" \
+    test "$(field "$player_deb" Recommends)" = x11-utils
 for dep in liballegro4-dev libmpg123-dev libstdc++-12-dev; do
     check "libalmp3-dev depends on $dep" depends_on "$dev_deb" "$dep"
 done
