@@ -11,11 +11,11 @@ constexpr int kFatalExitStatus = -1;
 
 const char *open_message(int code) {
     switch (code) {
-        case 1: return "Could not allocate memory to read file!";
-        case 2: return "Unable to physically open file!";
-        case 3: return "Packet Length is a negative value!";
-        case 4: return "Could not create MP3 Stream for final packet!";
-        case 5: return "Could not create MP3 Stream for packet!";
+        case kNoMemory: return "Could not allocate memory to read file!";
+        case kCannotOpen: return "Unable to physically open file!";
+        case kEmptyPacket: return "Packet Length is a negative value!";
+        case kNoStreamFinal: return "Could not create MP3 Stream for final packet!";
+        case kNoStream: return "Could not create MP3 Stream for packet!";
         default: return "Unknown file error!";
     }
 }
@@ -29,9 +29,9 @@ int openerror(int code) {
 
 void fat_error(int code) {
     switch (code) {
-        case 0: allegro_message("Unable to set graphics mode"); break;
-        case 1: allegro_message("Failed to initialize sound routines"); break;
-        case 2: allegro_message("Fatal error creating memory bitmap"); break;
+        case kNoGraphics: allegro_message("Unable to set graphics mode"); break;
+        case kNoSound: allegro_message("Failed to initialize sound routines"); break;
+        case kNoBackBuffer: allegro_message("Fatal error creating memory bitmap"); break;
         default: allegro_message("Fatal error %i", code); break;
     }
     std::exit(kFatalExitStatus);

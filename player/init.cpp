@@ -24,8 +24,6 @@ constexpr int kControlsMargin = 20; // 10 pixels either side of the help text
 // The help line whose width sets the controls column's width.
 constexpr const char *kWidestHelpLine = "PageDown  Jump Down in Playlist";
 
-enum FatalError { kNoGraphics = 0, kNoSound = 1, kNoBackBuffer = 2, kNoAreas = 3 };
-
 void set_screen_mode() {
     const int depth = desktop_color_depth();
     set_color_depth(depth == 0 ? kFallbackDepth : depth);

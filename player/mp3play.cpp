@@ -16,14 +16,6 @@ constexpr int kMoreBlocks = 0;
 // Hands a buffer back as a whole packet.
 constexpr int kWholePacket = -1;
 
-enum OpenError {
-    kNoMemory = 1,
-    kCannotOpen = 2,
-    kEmptyPacket = 3,
-    kNoStreamFinal = 4,
-    kNoStream = 5,
-};
-
 // Reads up to one packet into buffer; a failed read counts as no bytes.
 int read_packet(PACKFILE *file, void *buffer) {
     const long n = pack_fread(buffer, kPacketSize, file);

@@ -1,6 +1,7 @@
 // Song navigation: which song plays, starting it, moving through the list in
 // order (with wrap-around) or shuffled, and the song's length and position.
 #include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>

@@ -166,6 +166,18 @@ extern BITMAP *Playlist_Area;
 extern PALETTE pal;
 extern COLOR_MAP trans_table;
 
+// Codes of openerror: why a song could not be opened.
+enum OpenError {
+    kNoMemory = 1,       // no memory for the song's record
+    kCannotOpen = 2,     // the file cannot be opened
+    kEmptyPacket = 3,    // the first read gave no data
+    kNoStreamFinal = 4,  // no stream from a file shorter than one packet
+    kNoStream = 5,       // no stream from the first whole packet
+};
+
+// Codes of fat_error: what start-up could not set up.
+enum FatalError { kNoGraphics = 0, kNoSound = 1, kNoBackBuffer = 2, kNoAreas = 3 };
+
 void init();                   // init.cpp
 void deinit();                 // deinit.cpp
 int openerror(int code);       // error.cpp: file errors, the program goes on
