@@ -14,7 +14,7 @@ namespace {
 
 constexpr int kFrameLen = 417;  // 128 kbit/s at 44100 Hz, no padding
 
-class CbrPositions : public ::testing::Test {
+class MemoryCbrPositions : public ::testing::Test {
 protected:
     void SetUp() override {
         bytes_ = read_bytes(encoded_path("cbr44100s.mp3"));
@@ -28,14 +28,14 @@ protected:
     int frames_ = 0;
 };
 
-TEST_F(CbrPositions, LengthsCountWholeMillisecondsPerFrame) {
+TEST_F(MemoryCbrPositions, LengthsCountWholeMillisecondsPerFrame) {
     EXPECT_EQ(almp3_get_msecs_per_frame_mp3(m()), 26);
     EXPECT_EQ(frames_, static_cast<int>(bytes_.size()) / kFrameLen);
     EXPECT_EQ(almp3_get_length_msecs_mp3(m()), frames_ * 26);
     EXPECT_EQ(almp3_get_length_secs_mp3(m()), frames_ * 26 / 1000);
 }
 
-TEST_F(CbrPositions, FrameSeeksUseTheConstantRate) {
+TEST_F(MemoryCbrPositions, FrameSeeksUseTheConstantRate) {
     almp3_seek_abs_frames_mp3(m(), 100);
     EXPECT_EQ(almp3_get_pos_bytes_mp3(m()), 100 * kFrameLen);
     EXPECT_EQ(almp3_get_pos_frames_mp3(m()), 100);
@@ -58,7 +58,7 @@ TEST_F(CbrPositions, FrameSeeksUseTheConstantRate) {
     EXPECT_EQ(almp3_get_pos_bytes_mp3(m()), 76 * kFrameLen);
 }
 
-TEST_F(CbrPositions, SeeksOutsideTheDataDoNothing) {
+TEST_F(MemoryCbrPositions, SeeksOutsideTheDataDoNothing) {
     almp3_seek_abs_frames_mp3(m(), 50);
     almp3_seek_abs_frames_mp3(m(), frames_);
     almp3_seek_abs_frames_mp3(m(), -1);
@@ -74,7 +74,7 @@ TEST_F(CbrPositions, SeeksOutsideTheDataDoNothing) {
     EXPECT_EQ(almp3_get_pos_frames_mp3(m()), frames_ - 1);
 }
 
-TEST_F(CbrPositions, ByteSeeksCountFromTheFirstFrame) {
+TEST_F(MemoryCbrPositions, ByteSeeksCountFromTheFirstFrame) {
     almp3_seek_abs_bytes_mp3(m(), 100 * 418);
     EXPECT_EQ(almp3_get_pos_frames_mp3(m()), 100);
     EXPECT_EQ(almp3_get_pos_bytes_mp3(m()), 100 * 418);
@@ -83,7 +83,7 @@ TEST_F(CbrPositions, ByteSeeksCountFromTheFirstFrame) {
     EXPECT_EQ(almp3_get_pos_frames_mp3(m()), 99 * 418 / kFrameLen);
 }
 
-TEST(TaggedPositions, ByteSeeksReachIntoTheTagButNoFurther) {
+TEST(MemoryTaggedPositions, ByteSeeksReachIntoTheTagButNoFurther) {
     const auto bytes = read_bytes(encoded_path("id3v2.mp3"));
     MemoryPtr m = make_memory(bytes);
     ASSERT_TRUE(m);
@@ -106,7 +106,7 @@ TEST(TaggedPositions, ByteSeeksReachIntoTheTagButNoFurther) {
     EXPECT_EQ(almp3_get_pos_bytes_mp3(m.get()), 1000 + kLead);
 }
 
-TEST(SeekedPlayback, ASeekTakesEffectAtTheNextBuffer) {
+TEST(MemorySeekedPlayback, ASeekTakesEffectAtTheNextBuffer) {
     fake_allegro::reset();
     const auto ref = reference_pcm("l2_44100s.mp2");
     const auto bytes = read_bytes(encoded_path("l2_44100s.mp2"));
@@ -128,7 +128,7 @@ TEST(SeekedPlayback, ASeekTakesEffectAtTheNextBuffer) {
 
 // A file whose first frame carries a hand-made Xing table: 256 frames, data
 // padded to 100000 bytes so that mark i stands for byte i * 1000.
-class TablePositions : public ::testing::Test {
+class MemoryTablePositions : public ::testing::Test {
 protected:
     static constexpr int kAudioLen = 100000;
     static constexpr int kXingAt = 36;  // MPEG-1 stereo
@@ -149,7 +149,7 @@ protected:
     std::vector<unsigned char> bytes_;
 };
 
-TEST_F(TablePositions, FrameSeeksInterpolateInTheTable) {
+TEST_F(MemoryTablePositions, FrameSeeksInterpolateInTheTable) {
     MemoryPtr m = make();
     ASSERT_TRUE(m);
     EXPECT_EQ(almp3_get_length_frames_mp3(m.get()), 256);
@@ -164,7 +164,7 @@ TEST_F(TablePositions, FrameSeeksInterpolateInTheTable) {
     EXPECT_EQ(almp3_get_pos_bytes_mp3(m.get()), kAudioLen);
 }
 
-TEST_F(TablePositions, EqualNeighbouringMarksFallBackToTheConstantRate) {
+TEST_F(MemoryTablePositions, EqualNeighbouringMarksFallBackToTheConstantRate) {
     toc()[30] = toc()[31] = 60;
     MemoryPtr m = make();
     ASSERT_TRUE(m);
@@ -173,7 +173,7 @@ TEST_F(TablePositions, EqualNeighbouringMarksFallBackToTheConstantRate) {
     EXPECT_EQ(almp3_get_pos_frames_mp3(m.get()), 59);
 }
 
-TEST_F(TablePositions, WithoutTheTableFlagTheConstantRateIsUsed) {
+TEST_F(MemoryTablePositions, WithoutTheTableFlagTheConstantRateIsUsed) {
     bytes_[kXingAt + 7] = 0x01;  // frames only
     MemoryPtr m = make();
     ASSERT_TRUE(m);
@@ -182,7 +182,7 @@ TEST_F(TablePositions, WithoutTheTableFlagTheConstantRateIsUsed) {
     EXPECT_EQ(almp3_get_pos_bytes_mp3(m.get()), 51 * kFrameLen);
 }
 
-TEST_F(TablePositions, AMoveNeverLeavesTheData) {
+TEST_F(MemoryTablePositions, AMoveNeverLeavesTheData) {
     // Mark 1 holds frame 128 at byte 1000: frame 127 lies at byte 500.
     toc()[1] = 128;
     toc()[2] = 130;
