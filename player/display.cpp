@@ -69,12 +69,15 @@ constexpr HelpLine kSystemHelp[] = {
 };
 
 // Stretches the background image over the whole back buffer, or clears it
-// to the background colour when there is no image.
+// to the background colour when there is no image. Loading has normally
+// stretched the image to the screen's size already: then it is copied.
 void draw_background() {
-    if (bgImage)
-        stretch_blit(bgImage, Scr, 0, 0, bgImage->w, bgImage->h, 0, 0, Scr->w, Scr->h);
-    else
+    if (!bgImage)
         clear_to_color(Scr, BGColor);
+    else if (bgImage->w == Scr->w && bgImage->h == Scr->h)
+        blit(bgImage, Scr, 0, 0, 0, 0, Scr->w, Scr->h);
+    else
+        stretch_blit(bgImage, Scr, 0, 0, bgImage->w, bgImage->h, 0, 0, Scr->w, Scr->h);
 }
 
 template <std::size_t N>

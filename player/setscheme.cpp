@@ -10,6 +10,21 @@ constexpr const char *kImageFilter = "BMP;LBM;PCX;TGA;JPG";
 // The file dialog takes a quarter of the screen in each direction.
 constexpr int kDialogFraction = 4;
 
+// Replaces the loaded image by a copy stretched to the screen's size, so
+// that each frame copies the background instead of scaling it again (the
+// same pixels: the copy is made by the same stretch). Without a screen, or
+// without memory for the copy, the image stays as loaded and each frame
+// stretches it.
+void fit_to_screen() {
+    if (SCREEN_W <= 0 || SCREEN_H <= 0) return;
+    if (bgImage->w == SCREEN_W && bgImage->h == SCREEN_H) return;
+    BITMAP *fitted = create_bitmap_ex(bitmap_color_depth(bgImage), SCREEN_W, SCREEN_H);
+    if (!fitted) return;
+    stretch_blit(bgImage, fitted, 0, 0, bgImage->w, bgImage->h, 0, 0, SCREEN_W, SCREEN_H);
+    destroy_bitmap(bgImage);
+    bgImage = fitted;
+}
+
 }  // namespace
 
 int FGColor = 0;
@@ -31,6 +46,7 @@ void load_bgfile() {
     // Missing, unreadable or unknown files give no image: the plain
     // background colour shows instead.
     bgImage = load_bitmap(BGImageFile, pal);
+    if (bgImage) fit_to_screen();
 }
 
 void Change_Background_Image(char *path) {
