@@ -14,7 +14,6 @@ namespace {
 // middle of 0..255): the left channel at 255/256, the right one at 256/256.
 constexpr double kLeftGain = 255.0 / 256.0;
 constexpr double kRightGain = 1.0;
-constexpr int kLeadInFrames = 1024;
 constexpr int kAudible = 300;
 
 size_t first_audible(const std::vector<int16_t> &pcm, size_t from) {
@@ -35,21 +34,24 @@ int worst_difference(const std::vector<int16_t> &sound, size_t offset, const std
 }
 
 TEST(StreamOnAllegro, TheSoundHeardIsTheReferenceDecode) {
-    HeadlessSession session;
+    // Sound at real-time pace: a busy machine then has the whole length of
+    // a buffer to refill it, as a player on a real sound card has.
+    HeadlessSession::Options options;
+    options.realtime_sound = true;
+    HeadlessSession session(options);
     ASSERT_TRUE(session.ok());
     const pid_t pid = session.spawn({STREAM_PLAY_FILE, encoded_path("cbr44100s.mp3")}, "", "play");
     ASSERT_GT(pid, 0);
-    ASSERT_EQ(session.wait_exit(pid, 60000), 0);
+    ASSERT_EQ(session.wait_exit(pid, 60000), 0) << "see " << session.dir() << "/play.log";
 
     const auto sound = session.captured_sound();
     const auto ref = reference_pcm("cbr44100s.mp3");
     ASSERT_GT(sound.size(), ref.size());
-    for (size_t i = 0; i < 2 * kLeadInFrames; ++i) ASSERT_EQ(sound[i], 0) << i;
 
     // Line the first audible samples up, then settle on the best stereo
     // alignment near there.
     const size_t r0 = first_audible(ref, 0);
-    const size_t s0 = first_audible(sound, 2 * kLeadInFrames);
+    const size_t s0 = first_audible(sound, 0);
     ASSERT_GE(s0, r0);
     size_t best_offset = 0;
     int best = INT32_MAX;
@@ -64,6 +66,8 @@ TEST(StreamOnAllegro, TheSoundHeardIsTheReferenceDecode) {
     }
     std::printf("aligned at sample %zu, largest difference %d\n", best_offset, best);
     EXPECT_LE(best, 2);
+    // Before the song only the mixer's silent lead-in.
+    for (size_t i = 0; i < best_offset; ++i) ASSERT_EQ(sound[i], 0) << "sample " << i;
 }
 
 }  // namespace
