@@ -47,7 +47,9 @@ TEST(StreamAutopoll, TheTimerPlaysTheSongWhileTheCallerFeeds) {
     BlockSource source(bytes, kPlayerBlock);
     Mp3Stream *s = source.create();
     ASSERT_NE(s, nullptr);
-    almp3_start_autopoll_mp3stream(s, 2);
+    // A block lasts about six ticks, so the caller has some 60 ms to hand
+    // the next one over, even on a busy machine.
+    almp3_start_autopoll_mp3stream(s, 10);
     ASSERT_EQ(almp3_play_mp3stream(s, kPlayerBuffer, 255, 128), 0);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (almp3_is_playing_mp3stream(s) && std::chrono::steady_clock::now() < deadline) {
