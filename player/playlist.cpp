@@ -120,8 +120,10 @@ void Play_Selected() {
 void Remove_Selected() {
     // Past the end there is nothing to remove; the last entry stays.
     if (!selection_on_entry()) return;
-    for (int i = PL_Sel; i < Number_of_Songs - 1; ++i)
-        std::snprintf(Song_Names[i], kSlotSize, "%s", Song_Names[i + 1]);
+    // The entries after the selection move up one slot; the last slot keeps
+    // its text.
+    const int moved = Number_of_Songs - 1 - PL_Sel;
+    std::memmove(Song_Names[PL_Sel], Song_Names[PL_Sel + 1], static_cast<std::size_t>(moved) * kSlotSize);
     --Number_of_Songs;
     if (Current_Song == PL_Sel) {
         // The playing entry went: the one that took its place plays next.
