@@ -24,6 +24,30 @@ constexpr int kHeaderBytes = 4;
 // are plenty, and the bound keeps a confused handle from looping forever.
 constexpr int kMaxFormatRetries = 4;
 
+// Subbands a Layer II frame codes, by the allocation table its sampling
+// frequency and bit rate per channel select (MPEG-1); MPEG-2 and 2.5 use 30.
+int layer2_subbands(const DecoderState *st) {
+    constexpr int kLsfSubbands = 30;
+    static const int kSubbands[4] = {27, 30, 8, 12};
+    static const int kTable[3][2][16] = {
+        {{0, 2, 2, 2, 2, 2, 2, 0, 0, 0, 1, 1, 1, 1, 1, 0}, {0, 2, 2, 0, 0, 0, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0}},
+        {{0, 2, 2, 2, 2, 2, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0}, {0, 2, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
+        {{0, 3, 3, 3, 3, 3, 3, 0, 0, 0, 1, 1, 1, 1, 1, 0}, {0, 3, 3, 0, 0, 0, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0}},
+    };
+    if (st->lsf) return kLsfSubbands;
+    return kSubbands[kTable[st->sampling_frequency][st->channels == 1][st->bitrate_index]];
+}
+
+// A Layer II joint-stereo frame whose stereo bound lies past the subbands it
+// codes is malformed; libmpg123 would complain about it on stderr, and a
+// library must not print.
+bool layer2_bound_ok(const DecoderState *st, uint32_t h) {
+    constexpr int kJointStereo = 1;
+    if (st->layer != 2 || st->mode != kJointStereo) return true;
+    const int bound = static_cast<int>(((h >> 4) & 3) * 4 + 4);
+    return bound <= layer2_subbands(st);
+}
+
 // Fills the state's header fields from a header word. Returns true when the
 // core can decode a frame with this header: sync, a known version, layer,
 // bit rate (free format is not supported) and sampling frequency.
@@ -52,7 +76,7 @@ bool read_header(DecoderState *st, uint32_t h) {
     case 2: st->framesize = kbps * 144000 / freq + pad - kHeaderBytes; break;
     default: st->framesize = kbps * 144000 / (freq << st->lsf) + pad - kHeaderBytes; break;
     }
-    return st->framesize > 0;
+    return st->framesize > 0 && layer2_bound_ok(st, h);
 }
 
 bool open_handle(DecoderState *st) {

@@ -147,3 +147,29 @@ TEST(DecoderCore, ExitReleasesAndInitStartsAfresh) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(DecoderCore, RefusesAMalformedJointStereoBoundSilently) {
+    // MPEG-1 Layer II, 32 kbit/s at 44.1 kHz, joint stereo with the widest
+    // stereo bound (16 subbands), although that rate codes only 8.
+    std::vector<unsigned char> frame(104, 0);
+    const unsigned char header[4] = {0xFF, 0xFD, 0x10, 0x70};
+    std::copy(header, header + 4, frame.begin());
+    Core core;
+    unsigned char out[kCoreOutputCapacity];
+    int produced = 0;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(decodeMP3(&core.st, frame.data(), static_cast<int>(frame.size()), out, sizeof out, &produced), -1);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(core.st.layer, 2);
+    EXPECT_EQ(core.st.framesize + 4, 104);
+
+    // The same frame with the narrowest bound (4 subbands) is decoded.
+    frame[3] = 0x40;
+    Core good;
+    EXPECT_EQ(decodeMP3(&good.st, frame.data(), static_cast<int>(frame.size()), out, sizeof out, &produced), 0);
+    EXPECT_EQ(produced, 4608);
+}
+
+}  // namespace
