@@ -65,7 +65,10 @@ HeadlessSession::HeadlessSession(const Options &options) : options_(options) {
         if (path_exists(lock) || path_exists(socket)) continue;
         display_ = ":" + std::to_string(n);
         const std::string screen = std::to_string(options_.width) + "x" + std::to_string(options_.height) + "x24";
-        std::vector<std::string> argv = {"Xvfb", display_, "-screen", "0", screen, "-nolisten", "tcp"};
+        // -noreset: by default the server resets whenever its last client
+        // leaves, and a program connecting during the reset finds no display
+        // (a short-lived xdotool or xdpyinfo is often that last client).
+        std::vector<std::string> argv = {"Xvfb", display_, "-screen", "0", screen, "-nolisten", "tcp", "-noreset"};
         auto args = c_strings(argv);
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
