@@ -1,6 +1,7 @@
 #include "headless.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -20,15 +21,23 @@ extern char **environ;
 
 namespace {
 
-constexpr int kFirstDisplay = 70;
-constexpr int kLastDisplay = 199;
 constexpr int kXvfbStartMs = 10000;
 // One 10 ms period at 44100 Hz: ALSA's file device then paces like a card.
 constexpr int kRealtimeFragment = 441;
 
-bool path_exists(const std::string &p) {
-    struct stat st;
-    return stat(p.c_str(), &st) == 0;
+// Reads one line of digits from fd, waiting at most timeout_ms.
+std::string read_line(int fd, int timeout_ms) {
+    std::string text;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    while (std::chrono::steady_clock::now() < deadline) {
+        pollfd p{fd, POLLIN, 0};
+        if (poll(&p, 1, 50) <= 0) continue;
+        char c;
+        if (read(fd, &c, 1) != 1) break;
+        if (c == '\n') return text;
+        if (c >= '0' && c <= '9') text += c;
+    }
+    return "";
 }
 
 void write_file(const std::string &path, const std::string &text) {
@@ -59,35 +68,41 @@ HeadlessSession::HeadlessSession(const Options &options) : options_(options) {
     if (options_.realtime_sound)
         write_file(dir_ + "/home/.allegrorc", "[sound]\nalsa_fragsize = " + std::to_string(kRealtimeFragment) + "\n");
 
-    for (int n = kFirstDisplay + static_cast<int>(getpid() % 50); n <= kLastDisplay; ++n) {
-        const std::string lock = "/tmp/.X" + std::to_string(n) + "-lock";
-        const std::string socket = "/tmp/.X11-unix/X" + std::to_string(n);
-        if (path_exists(lock) || path_exists(socket)) continue;
-        display_ = ":" + std::to_string(n);
-        const std::string screen = std::to_string(options_.width) + "x" + std::to_string(options_.height) + "x24";
-        // -noreset: by default the server resets whenever its last client
-        // leaves, and a program connecting during the reset finds no display
-        // (a short-lived xdotool or xdpyinfo is often that last client).
-        std::vector<std::string> argv = {"Xvfb", display_, "-screen", "0", screen, "-nolisten", "tcp", "-noreset"};
-        auto args = c_strings(argv);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        pid_t pid = -1;
-        const int rc = posix_spawnp(&pid, "Xvfb", &actions, nullptr, args.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        if (rc != 0) return;
-        for (int waited = 0; waited < kXvfbStartMs && !path_exists(socket); waited += 20) {
-            if (waitpid(pid, nullptr, WNOHANG) == pid) { pid = -1; break; }
-            sleep_ms(20);
-        }
-        if (pid > 0 && path_exists(socket)) {
-            xvfb_pid_ = pid;
-            return;
-        }
-        if (pid > 0) { kill(pid, SIGKILL); waitpid(pid, nullptr, 0); }
+    start_xvfb();
+}
+
+// Xvfb picks a free display number itself and writes it to a pipe once it
+// listens (-displayfd), so sessions started at the same time never collide.
+void HeadlessSession::start_xvfb() {
+    int fds[2];
+    if (pipe(fds) != 0) return;
+    const std::string screen = std::to_string(options_.width) + "x" + std::to_string(options_.height) + "x24";
+    // -noreset: by default the server resets whenever its last client
+    // leaves, and a program connecting during the reset finds no display
+    // (a short-lived xdotool or xdpyinfo is often that last client).
+    std::vector<std::string> argv = {"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", screen,
+                                     "-nolisten", "tcp", "-noreset"};
+    auto args = c_strings(argv);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addclose(&actions, fds[0]);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    const int rc = posix_spawnp(&pid, "Xvfb", &actions, nullptr, args.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(fds[1]);
+    std::string number;
+    if (rc == 0) number = read_line(fds[0], kXvfbStartMs);
+    close(fds[0]);
+    if (rc != 0) return;
+    if (number.empty()) {
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+        return;
     }
+    display_ = ":" + number;
+    xvfb_pid_ = pid;
 }
 
 HeadlessSession::~HeadlessSession() {

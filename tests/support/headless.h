@@ -56,6 +56,7 @@ public:
     long captured_bytes() const;
 
 private:
+    void start_xvfb();
     std::vector<std::string> child_env() const;
 
     Options options_;
