@@ -21,20 +21,6 @@ constexpr double kFullAccuracyDb = 96.0;
 // in the first frame's format, which no reference decode shows.
 bool changes_format(const std::string &name) { return name == "l3-he_mode.bit"; }
 
-// The stream as the mpg123 command line decodes it (the decoder core's own
-// library), for streams where that library and the reference part ways.
-std::vector<int16_t> mpg123_decode(const std::string &path) {
-    const std::string cmd = "mpg123 -q --no-gapless --no-infoframe -e s16 -s '" + path + "' 2>/dev/null";
-    std::vector<int16_t> pcm;
-    FILE *p = popen(cmd.c_str(), "r");
-    if (!p) return pcm;
-    int16_t buf[4096];
-    size_t n;
-    while ((n = fread(buf, sizeof buf[0], 4096, p)) > 0) pcm.insert(pcm.end(), buf, buf + n);
-    pclose(p);
-    return pcm;
-}
-
 std::vector<std::string> stream_names() {
     std::vector<std::string> names;
     DIR *dir = opendir(conformance_path("").c_str());
@@ -106,7 +92,7 @@ TEST(MemoryConformance, AcceptedStreamsDecodeToFullAccuracy) {
         }
         // Below the bar: the deviation must be the decoder library's, i.e.
         // the sample is what the mpg123 command line decodes.
-        const auto cli = mpg123_decode(conformance_path(name));
+        const auto cli = command_line_decode(conformance_path(name));
         const auto ours = sample_signed(s.get());
         const size_t n = std::min(ours.size(), cli.size());
         const bool as_library = same_pcm(head(ours, n), head(cli, n));

@@ -64,19 +64,6 @@ FirstFrameSamples first_frame_samples(const std::vector<unsigned char> &bytes) {
     return {samples, info ? samples : 0};
 }
 
-// The mpg123 command line's decode of a stream, frames as they come.
-std::vector<int16_t> command_line_decode(const std::string &path) {
-    const std::string cmd = "mpg123 -q --no-gapless --no-infoframe -e s16 -s '" + path + "' 2>/dev/null";
-    std::vector<int16_t> pcm;
-    FILE *p = popen(cmd.c_str(), "r");
-    if (!p) return pcm;
-    int16_t buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 2, 4096, p)) > 0) pcm.insert(pcm.end(), buf, buf + n);
-    pclose(p);
-    return pcm;
-}
-
 // PSNR against a .pcm reference over the part both cover, after the info
 // frame and, where the reference leaves out leading frames (l3-sin1k0db's
 // lacks its first two), after the best of up to two more frames.

@@ -1,6 +1,7 @@
 #include "test_files.h"
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -33,6 +34,18 @@ bool conformance_available() {
 }
 
 std::string conformance_path(const std::string &name) { return std::string(CONFORMANCE_DIR) + "/" + name; }
+
+std::vector<int16_t> command_line_decode(const std::string &path) {
+    const std::string cmd = "mpg123 -q --no-gapless --no-infoframe -e s16 -s '" + path + "' 2>/dev/null";
+    std::vector<int16_t> pcm;
+    FILE *p = popen(cmd.c_str(), "r");
+    if (!p) return pcm;
+    int16_t buf[4096];
+    size_t n;
+    while ((n = std::fread(buf, sizeof buf[0], 4096, p)) > 0) pcm.insert(pcm.end(), buf, buf + n);
+    pclose(p);
+    return pcm;
+}
 
 std::vector<unsigned char> read_bytes(const std::string &path) {
     std::ifstream in(path, std::ios::binary);

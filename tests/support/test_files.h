@@ -26,6 +26,10 @@ std::vector<int16_t> reference_pcm(const std::string &name);
 bool conformance_available();
 std::string conformance_path(const std::string &name);
 
+// A stream as the mpg123 command line decodes it (signed 16-bit, native
+// order, frames as they come, no gapless trimming, info frames as silence).
+std::vector<int16_t> command_line_decode(const std::string &path);
+
 std::vector<unsigned char> read_bytes(const std::string &path);
 std::vector<int16_t> read_pcm(const std::string &path);
 
