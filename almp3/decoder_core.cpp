@@ -76,7 +76,13 @@ bool read_header(DecoderState *st, uint32_t h) {
     case 2: st->framesize = kbps * 144000 / freq + pad - kHeaderBytes; break;
     default: st->framesize = kbps * 144000 / (freq << st->lsf) + pad - kHeaderBytes; break;
     }
-    return st->framesize > 0 && layer2_bound_ok(st, h);
+    // A rejected header reports no frame size, so callers never take it for
+    // a good frame that was only refused for want of output room.
+    if (st->framesize <= 0 || !layer2_bound_ok(st, h)) {
+        st->framesize = 0;
+        return false;
+    }
+    return true;
 }
 
 bool open_handle(DecoderState *st) {

@@ -30,7 +30,7 @@ struct DecoderState {
     int bitrate_index = 0;       // 0 to 15
     int sampling_frequency = 0;  // 0 to 8, index into freqs
     int mode = 0;                // 3 = single channel
-    int framesize = 0;           // bytes of the frame after its header
+    int framesize = 0;           // bytes of the frame after its header; 0 when rejected
     uint32_t header = 0;         // the 4 header bytes, big-endian
 
     // Internal.

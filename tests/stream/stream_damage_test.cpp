@@ -138,4 +138,29 @@ TEST(StreamDamage, ATagBlockAtTheReadPositionIsSkippedUnfed) {
     EXPECT_LE(max_sample_diff(ours, theirs), 1);
 }
 
+TEST(StreamDamage, AMalformedFrameLargerThanTheBufferIsPassedOver) {
+    // A mono Layer II stream played one frame per buffer, with a stereo
+    // Layer II frame inside whose joint-stereo bound the decoder refuses: its
+    // PCM would not fit even an empty buffer, and it must not hold up the
+    // poll.
+    const auto clean = read_bytes(encoded_path("l2_44100m.mp2"));
+    int pos = 0;
+    for (int frame = 0; frame < 10; ++frame) {
+        FirstFrame f{};
+        ASSERT_TRUE(find_first_frame(clean.data() + pos, static_cast<int>(clean.size()) - pos, &f));
+        ASSERT_EQ(f.offset, 0);
+        pos += f.framesize + 4;
+    }
+    std::vector<unsigned char> bad(104, 0);
+    const unsigned char header[4] = {0xFF, 0xFD, 0x10, 0x70};
+    std::memcpy(bad.data(), header, sizeof header);
+    const auto damaged = with_insert(clean, static_cast<size_t>(pos), bad);
+
+    const ProtocolRun run = run_protocol(damaged, kPlayerBlock, 2304);
+    ASSERT_TRUE(run.created);
+    EXPECT_EQ(run.results.back(), 1);
+    const int clean_frames = static_cast<int>(reference_pcm("l2_44100m.mp2").size() / 1152);
+    EXPECT_EQ(run.frames, clean_frames);
+}
+
 }  // namespace
