@@ -14,18 +14,10 @@ namespace {
 
 constexpr int kFrameBytes = 4608;
 
-std::vector<unsigned char> rubbish(size_t n, unsigned seed) {
-    std::mt19937 rng(seed);
-    std::vector<unsigned char> out(n);
-    // No 0xFF bytes: the rubbish holds no sync pattern.
-    for (auto &b : out) b = static_cast<unsigned char>(rng() % 0xFF);
-    return out;
-}
-
 // The Layer II file (frames stand alone) with rubbish after `at` bytes.
 std::vector<unsigned char> with_rubbish(size_t at, size_t len) {
     auto bytes = read_bytes(encoded_path("l2_44100s.mp2"));
-    const auto junk = rubbish(len, 7);
+    const auto junk = sync_free_bytes(len, 7);
     bytes.insert(bytes.begin() + static_cast<std::ptrdiff_t>(at), junk.begin(), junk.end());
     return bytes;
 }
@@ -69,7 +61,7 @@ TEST(MemoryDamage, RubbishLongerThanTheSearchStopsAndRewinds) {
     // search but longer than a frame is damage too when not looping.
     EXPECT_EQ(play_through(m.get(), 4, 1, 10000).results.back(), -2);
     auto tail = read_bytes(encoded_path("l2_44100s.mp2"));
-    const auto junk = rubbish(3000, 3);
+    const auto junk = sync_free_bytes(3000, 3);
     tail.insert(tail.end(), junk.begin(), junk.end());
     MemoryPtr t = make_memory(tail);
     ASSERT_TRUE(t);

@@ -15,14 +15,6 @@ namespace {
 
 constexpr int kStereoFrameSamples = 2304;
 
-std::vector<unsigned char> random_bytes(size_t n, unsigned seed) {
-    std::mt19937 rng(seed);
-    std::vector<unsigned char> out(n);
-    // No 0xFF byte, so no frame sync can appear by chance.
-    for (auto &b : out) b = static_cast<unsigned char>(rng() % 0xFF);
-    return out;
-}
-
 std::vector<unsigned char> with_insert(const std::vector<unsigned char> &file, size_t at,
                                        const std::vector<unsigned char> &insert) {
     std::vector<unsigned char> out(file.begin(), file.begin() + static_cast<long>(at));
@@ -62,7 +54,7 @@ TEST(StreamDamage, FlippedBitsCostAFewFramesAtMost) {
 TEST(StreamDamage, GarbageShorterThanTheSearchLimitIsPassedOver) {
     const auto clean = read_bytes(encoded_path("cbr44100s.mp3"));
     const auto ref = reference_pcm("cbr44100s.mp3");
-    const ProtocolRun run = run_protocol(with_insert(clean, 40000, random_bytes(10000, 7)));
+    const ProtocolRun run = run_protocol(with_insert(clean, 40000, sync_free_bytes(10000, 7)));
     ASSERT_TRUE(run.created);
     EXPECT_EQ(run.results.back(), 1);
     // The frame the garbage splits decodes to noise (or is lost); the rest

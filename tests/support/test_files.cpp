@@ -5,6 +5,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <sstream>
 #include <sys/stat.h>
 
@@ -45,6 +46,13 @@ std::vector<int16_t> command_line_decode(const std::string &path) {
     while ((n = std::fread(buf, sizeof buf[0], 4096, p)) > 0) pcm.insert(pcm.end(), buf, buf + n);
     pclose(p);
     return pcm;
+}
+
+std::vector<unsigned char> sync_free_bytes(size_t n, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::vector<unsigned char> out(n);
+    for (auto &b : out) b = static_cast<unsigned char>(rng() % 0xFF);
+    return out;
 }
 
 std::vector<unsigned char> read_bytes(const std::string &path) {

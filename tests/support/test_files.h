@@ -30,6 +30,10 @@ std::string conformance_path(const std::string &name);
 // order, frames as they come, no gapless trimming, info frames as silence).
 std::vector<int16_t> command_line_decode(const std::string &path);
 
+// n pseudo-random bytes from seed, none of them 0xFF, so they hold no frame
+// sync pattern: damage a decoder can only skip.
+std::vector<unsigned char> sync_free_bytes(size_t n, unsigned seed);
+
 std::vector<unsigned char> read_bytes(const std::string &path);
 std::vector<int16_t> read_pcm(const std::string &path);
 
