@@ -89,6 +89,32 @@ typedef Mp3Memory ALMP3_MP3;
  */
 
 /**
+ * Length of the ID3v2 tag that starts at data, so that a caller can pass over
+ * leading tags of any size before it hands the first block to
+ * almp3_create_mp3stream (cover pictures make tags of megabytes common, far
+ * more than the first block's frame search covers).
+ *
+ * The length counts the 10-byte header, the tag's body and, when the header
+ * says so, its 10-byte footer. Only the first 10 bytes are read. A file may
+ * carry several tags one after the other: call again at the end of each
+ * until the result is 0.
+ *
+ *     skip = 0;
+ *     while (read 10 bytes at offset skip into head
+ *            && (n = almp3_get_id3v2_length(head, 10)) > 0)
+ *         skip += n;
+ *     then read the first block from offset skip on, and give lengths and
+ *     seeks total_bytes = file size - skip (their offsets count from skip).
+ *
+ * \param data  the bytes to look at, or NULL.
+ * \param len   how many bytes are at hand.
+ * eturn the tag's length in bytes, or 0 when data is NULL, fewer than 10
+ *         bytes are at hand, or they do not form an ID3v2 header ("ID3", a
+ *         major version and revision below 0xFF, four size bytes below 0x80).
+ */
+int almp3_get_id3v2_length(const void *data, int len);
+
+/**
  * Creates a stream from the first block of an MPEG audio file.
  *
  * The first frame is searched for in the first min(len, 28672) bytes: a

@@ -3,10 +3,22 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "almp3.h"
+
 namespace {
 
 constexpr int kHeaderBytes = 4;
 constexpr int kXingMagicAndFlags = 8;
+
+// ID3v2 header: "ID3", major version, revision, flags, four size bytes of
+// seven bits each (the body's length, header and footer not counted).
+constexpr int kId3HeaderLen = 10;
+constexpr int kId3FooterLen = 10;
+constexpr int kId3FlagsByte = 5;
+constexpr int kId3SizeByte = 6;
+constexpr unsigned char kId3FooterFlag = 0x10;
+constexpr unsigned char kId3NoVersion = 0xFF;
+constexpr unsigned char kSyncsafeTopBit = 0x80;
 
 uint32_t be32(const unsigned char *p) {
     return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
@@ -32,6 +44,15 @@ bool header_word_ok(uint32_t h) {
 bool frame_header_ok(const unsigned char *data, int64_t pos, int64_t len) {
     if (pos < 0 || pos + kHeaderBytes > len) return false;
     return header_word_ok(be32(data + pos));
+}
+
+int id3v2_tag_len(const unsigned char *d, int64_t len) {
+    if (len < kId3HeaderLen || std::memcmp(d, "ID3", 3) != 0) return 0;
+    if (d[3] == kId3NoVersion || d[4] == kId3NoVersion) return 0;
+    const unsigned char *s = d + kId3SizeByte;
+    if ((s[0] | s[1] | s[2] | s[3]) & kSyncsafeTopBit) return 0;
+    const int body = (s[0] << 21) | (s[1] << 14) | (s[2] << 7) | s[3];
+    return kId3HeaderLen + body + ((d[kId3FlagsByte] & kId3FooterFlag) ? kId3FooterLen : 0);
 }
 
 bool tag_block_at(const unsigned char *data, int64_t pos, int64_t len) {
@@ -126,4 +147,8 @@ void pcm_to_unsigned(unsigned char *buf, int bytes) {
         v ^= kSignBit;
         std::memcpy(buf + i, &v, 2);
     }
+}
+
+extern "C" int almp3_get_id3v2_length(const void *data, int len) {
+    return data ? id3v2_tag_len(static_cast<const unsigned char *>(data), len) : 0;
 }

@@ -39,6 +39,11 @@ bool frame_header_ok(const unsigned char *data, int64_t pos, int64_t len);
 // The same test on a header word.
 bool header_word_ok(uint32_t header);
 
+// Length of the ID3v2 tag whose header starts at data[0] (header, body and
+// footer when flagged), or 0 when the first 10 of len bytes are no ID3v2
+// header. Only those 10 bytes are read.
+int id3v2_tag_len(const unsigned char *data, int64_t len);
+
 // True when the 3 bytes at pos lie inside [0, len) and read "TAG".
 bool tag_block_at(const unsigned char *data, int64_t pos, int64_t len);
 

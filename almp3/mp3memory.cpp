@@ -9,24 +9,9 @@
 namespace {
 
 constexpr int kHeaderBytes = 4;
-constexpr int kId3HeaderLen = 10;
-constexpr int kId3FooterLen = 10;
-constexpr unsigned char kId3FooterFlag = 0x10;
-constexpr int kId3FlagsByte = 5;
-constexpr int kId3SizeByte = 6;
 // The shortest frame a Layer II/III header can describe: MPEG-2 Layer III at
 // 8 kbit/s and 24000 Hz. No data holds more frames than this allows.
 constexpr int kShortestFrameLen = 24;
-
-// Length of an ID3v2 tag at the start of the data (0 when there is none):
-// its coded size, the 10-byte header, and 10 more with a footer. The size
-// bytes are combined as they stand.
-int id3v2_len(const unsigned char *d, int len) {
-    if (len < kId3HeaderLen || std::memcmp(d, "ID3", 3) != 0) return 0;
-    const unsigned char *s = d + kId3SizeByte;
-    const int size = (s[0] << 21) | (s[1] << 14) | (s[2] << 7) | s[3];
-    return size + kId3HeaderLen + ((d[kId3FlagsByte] & kId3FooterFlag) ? kId3FooterLen : 0);
-}
 
 // The Xing frame count when it is one the data can hold; otherwise the
 // constant-rate estimate. A count no data of this length could hold would
@@ -59,7 +44,7 @@ Mp3Memory *almp3_create_mp3(const void *data, int data_len) {
     int len = data_len;
     const bool trailing_tag = len >= kTagBlockLen && tag_block_at(start, len - kTagBlockLen, len);
     if (trailing_tag) len -= kTagBlockLen;
-    const int tag_len = id3v2_len(start, len);
+    const int tag_len = id3v2_tag_len(start, len);
     if (tag_len > len) return nullptr;
     start += tag_len;
     len -= tag_len;

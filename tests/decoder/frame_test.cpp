@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "almp3.h"
 #include "frame.h"
 #include "test_files.h"
 
@@ -36,6 +37,31 @@ TEST(FrameHeader, NeverReadsPastTheData) {
     const unsigned char t[3] = {'T', 'A', 'G'};
     EXPECT_TRUE(tag_block_at(t, 0, 3));
     EXPECT_FALSE(tag_block_at(t, 0, 2));
+}
+
+// Lengths as the ID3v2 format defines them: a 28-bit size in four bytes of
+// seven bits, plus the 10-byte header and, when flagged, the footer.
+TEST(Id3v2Length, CountsHeaderBodyAndFooterAndRefusesWhatIsNoHeader) {
+    unsigned char h[10] = {'I', 'D', '3', 4, 0, 0x00, 0x00, 0x09, 0x5C, 0x3F};
+    const int body = (0x09 << 14) | (0x5C << 7) | 0x3F;  // 163391 bytes
+    EXPECT_EQ(almp3_get_id3v2_length(h, 10), 10 + body);
+    h[5] = 0x10;  // footer present
+    EXPECT_EQ(almp3_get_id3v2_length(h, 10), 20 + body);
+    h[6] = 0x7F, h[7] = 0x7F, h[8] = 0x7F, h[9] = 0x7F;  // the largest size
+    EXPECT_EQ(almp3_get_id3v2_length(h, 10), 20 + 0x0FFFFFFF);
+
+    EXPECT_EQ(almp3_get_id3v2_length(h, 9), 0);
+    EXPECT_EQ(almp3_get_id3v2_length(nullptr, 10), 0);
+    unsigned char bad[10];
+    std::memcpy(bad, h, 10);
+    bad[8] = 0x80;  // a size byte with its top bit set
+    EXPECT_EQ(almp3_get_id3v2_length(bad, 10), 0);
+    std::memcpy(bad, h, 10);
+    bad[3] = 0xFF;  // no version
+    EXPECT_EQ(almp3_get_id3v2_length(bad, 10), 0);
+    std::memcpy(bad, h, 10);
+    bad[0] = 'T';
+    EXPECT_EQ(almp3_get_id3v2_length(bad, 10), 0);
 }
 
 TEST(FirstFrame, IsFoundBehindAnId3TagAndNotBeyondTheLimit) {
