@@ -108,11 +108,38 @@ typedef Mp3Memory ALMP3_MP3;
  *
  * \param data  the bytes to look at, or NULL.
  * \param len   how many bytes are at hand.
- * eturn the tag's length in bytes, or 0 when data is NULL, fewer than 10
+ * 
+eturn the tag's length in bytes, or 0 when data is NULL, fewer than 10
  *         bytes are at hand, or they do not form an ID3v2 header ("ID3", a
  *         major version and revision below 0xFF, four size bytes below 0x80).
  */
 int almp3_get_id3v2_length(const void *data, int len);
+
+/**
+ * Length of the tag that ends where data ends, so that a caller can leave
+ * the tags after the last frame out of the byte count it gives the length
+ * and seek functions (a cover picture in an APE tag would otherwise count as
+ * seconds of audio).
+ *
+ * Recognised: an ID3v1 block ("TAG", 128 bytes), an APEv2 tag (its footer
+ * "APETAGEX", with or without its header), a Lyrics3 v2 block (ending in a
+ * six-digit size and "LYRICS200") and an ID3v2 tag appended with a footer
+ * ("3DI"). Tags stacked at the end are found one at a time: call again on
+ * the bytes before each tag until the result is 0.
+ *
+ *     end = file size;
+ *     while (read the 128 bytes before end (fewer near the start) into tail
+ *            && (n = almp3_get_trailing_tag_length(tail, got)) > 0
+ *            && n <= end)
+ *         end -= n;
+ *
+ * \param data  the last len bytes before the place where a tag may end
+ *              (128 are enough for every kind), or NULL.
+ * \param len   how many bytes are at hand.
+ * eturn the tag's length in bytes (it may be longer than len: only its
+ *         end lies in data), or 0 when no tag ends there.
+ */
+int almp3_get_trailing_tag_length(const void *data, int len);
 
 /**
  * Creates a stream from the first block of an MPEG audio file.

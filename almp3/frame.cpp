@@ -20,6 +20,60 @@ constexpr unsigned char kId3FooterFlag = 0x10;
 constexpr unsigned char kId3NoVersion = 0xFF;
 constexpr unsigned char kSyncsafeTopBit = 0x80;
 
+// APEv2 footer: "APETAGEX", version, size of the items and the footer,
+// item count, flags (top bit: a 32-byte header precedes the items), 8
+// reserved bytes. Numbers are little-endian.
+constexpr int kApeFooterLen = 32;
+constexpr int kApeSizeByte = 12;
+constexpr int kApeFlagsByte = 20;
+constexpr uint32_t kApeHasHeader = 0x80000000u;
+// Lyrics3 v2 ends in the block's size as six decimal digits and "LYRICS200".
+constexpr int kLyrics3SizeDigits = 6;
+constexpr int kLyrics3EndLen = 9;
+
+uint32_t le32(const unsigned char *p) {
+    return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
+}
+
+bool text_at(const unsigned char *d, int64_t pos, int64_t len, const char *text) {
+    const int64_t n = static_cast<int64_t>(std::strlen(text));
+    return pos >= 0 && pos + n <= len && std::memcmp(d + pos, text, static_cast<size_t>(n)) == 0;
+}
+
+int ape_tag_len(const unsigned char *d, int64_t len) {
+    const int64_t at = len - kApeFooterLen;
+    if (!text_at(d, at, len, "APETAGEX")) return 0;
+    const uint32_t size = le32(d + at + kApeSizeByte);
+    const uint32_t header = (le32(d + at + kApeFlagsByte) & kApeHasHeader) ? kApeFooterLen : 0;
+    if (size < static_cast<uint32_t>(kApeFooterLen) || size > static_cast<uint32_t>(INT32_MAX) - header) return 0;
+    return static_cast<int>(size + header);
+}
+
+int lyrics3_len(const unsigned char *d, int64_t len) {
+    const int64_t digits = len - kLyrics3EndLen - kLyrics3SizeDigits;
+    if (!text_at(d, len - kLyrics3EndLen, len, "LYRICS200") || digits < 0) return 0;
+    int size = 0;
+    for (int i = 0; i < kLyrics3SizeDigits; ++i) {
+        const unsigned char c = d[digits + i];
+        if (c < '0' || c > '9') return 0;
+        size = size * 10 + (c - '0');
+    }
+    return size + kLyrics3SizeDigits + kLyrics3EndLen;
+}
+
+// An ID3v2 tag appended at the end carries a footer: the header's layout
+// with "3DI" in place of "ID3".
+int id3v2_footer_len(const unsigned char *d, int64_t len) {
+    const int64_t at = len - kId3FooterLen;
+    if (!text_at(d, at, len, "3DI")) return 0;
+    unsigned char header[kId3HeaderLen];
+    std::memcpy(header, d + at, kId3HeaderLen);
+    std::memcpy(header, "ID3", 3);
+    header[kId3FlagsByte] &= static_cast<unsigned char>(~kId3FooterFlag);
+    const int body_and_header = id3v2_tag_len(header, kId3HeaderLen);
+    return body_and_header > 0 ? body_and_header + kId3FooterLen : 0;
+}
+
 uint32_t be32(const unsigned char *p) {
     return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
 }
@@ -53,6 +107,14 @@ int id3v2_tag_len(const unsigned char *d, int64_t len) {
     if ((s[0] | s[1] | s[2] | s[3]) & kSyncsafeTopBit) return 0;
     const int body = (s[0] << 21) | (s[1] << 14) | (s[2] << 7) | s[3];
     return kId3HeaderLen + body + ((d[kId3FlagsByte] & kId3FooterFlag) ? kId3FooterLen : 0);
+}
+
+int trailing_tag_len(const unsigned char *d, int64_t len) {
+    // ID3v1 is always the very last; the others carry their size in a footer.
+    if (len >= kTagBlockLen && text_at(d, len - kTagBlockLen, len, "TAG")) return kTagBlockLen;
+    if (const int n = ape_tag_len(d, len)) return n;
+    if (const int n = lyrics3_len(d, len)) return n;
+    return id3v2_footer_len(d, len);
 }
 
 bool tag_block_at(const unsigned char *data, int64_t pos, int64_t len) {
@@ -147,6 +209,10 @@ void pcm_to_unsigned(unsigned char *buf, int bytes) {
         v ^= kSignBit;
         std::memcpy(buf + i, &v, 2);
     }
+}
+
+extern "C" int almp3_get_trailing_tag_length(const void *data, int len) {
+    return data && len > 0 ? trailing_tag_len(static_cast<const unsigned char *>(data), len) : 0;
 }
 
 extern "C" int almp3_get_id3v2_length(const void *data, int len) {

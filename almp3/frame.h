@@ -44,6 +44,10 @@ bool header_word_ok(uint32_t header);
 // header. Only those 10 bytes are read.
 int id3v2_tag_len(const unsigned char *data, int64_t len);
 
+// Length of the tag (ID3v1, APEv2, Lyrics3 v2, or ID3v2 with a footer) that
+// ends exactly at data[len], or 0 when none does. Reads only data[0, len).
+int trailing_tag_len(const unsigned char *data, int64_t len);
+
 // True when the 3 bytes at pos lie inside [0, len) and read "TAG".
 bool tag_block_at(const unsigned char *data, int64_t pos, int64_t len);
 

@@ -3,7 +3,10 @@
 // conversion to unsigned PCM.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "almp3.h"
 #include "frame.h"
@@ -62,6 +65,64 @@ TEST(Id3v2Length, CountsHeaderBodyAndFooterAndRefusesWhatIsNoHeader) {
     std::memcpy(bad, h, 10);
     bad[0] = 'T';
     EXPECT_EQ(almp3_get_id3v2_length(bad, 10), 0);
+}
+
+// Tags after the audio, built by their published layouts and stacked in the
+// order taggers write them: APEv2, Lyrics3 v2, ID3v1 last. Each is found from
+// its end, so peeling them one by one reaches the audio's end exactly.
+TEST(TrailingTagLength, PeelsApeLyrics3Id3v1AndFooteredId3v2FromTheEnd) {
+    std::vector<unsigned char> file(5000, 0x55);  // stands for audio
+    const size_t audio_end = file.size();
+    auto append = [&](const std::vector<unsigned char> &bytes) { file.insert(file.end(), bytes.begin(), bytes.end()); };
+    auto le = [](uint32_t v) {
+        return std::vector<unsigned char>{static_cast<unsigned char>(v), static_cast<unsigned char>(v >> 8),
+                                          static_cast<unsigned char>(v >> 16), static_cast<unsigned char>(v >> 24)};
+    };
+    // ID3v2.4 appended with a footer: header, 300-byte body, footer "3DI".
+    const std::vector<unsigned char> v24 = {'I', 'D', '3', 4, 0, 0x10, 0, 0, 2, 44};
+    append(v24);
+    append(std::vector<unsigned char>(300, 0));
+    std::vector<unsigned char> footer = v24;
+    footer[0] = '3', footer[1] = 'D', footer[2] = 'I';
+    append(footer);
+    // APEv2 with header: header, 1000 bytes of items, footer; the size counts
+    // items and footer.
+    auto ape_block = [&](uint32_t flags) {
+        std::vector<unsigned char> b = {'A', 'P', 'E', 'T', 'A', 'G', 'E', 'X'};
+        for (uint32_t v : {2000u, 1032u, 1u, flags}) { const auto w = le(v); b.insert(b.end(), w.begin(), w.end()); }
+        b.resize(32, 0);
+        return b;
+    };
+    append(ape_block(0xA0000000u));
+    append(std::vector<unsigned char>(1000, 'x'));
+    append(ape_block(0x80000000u));
+    // Lyrics3 v2: "LYRICSBEGIN", fields, the size of both, "LYRICS200".
+    const std::string lyrics = "LYRICSBEGININD00002" "10" "LYR00005hello";
+    append(std::vector<unsigned char>(lyrics.begin(), lyrics.end()));
+    char size[7];
+    std::snprintf(size, sizeof size, "%06zu", lyrics.size());
+    append(std::vector<unsigned char>(size, size + 6));
+    append({'L', 'Y', 'R', 'I', 'C', 'S', '2', '0', '0'});
+    std::vector<unsigned char> v1(128, ' ');
+    std::memcpy(v1.data(), "TAG", 3);
+    append(v1);
+
+    std::vector<int> peeled;
+    size_t end = file.size();
+    for (int n; (n = almp3_get_trailing_tag_length(file.data() + end - 128, 128)) > 0;) {
+        ASSERT_LE(static_cast<size_t>(n), end);
+        peeled.push_back(n);
+        end -= static_cast<size_t>(n);
+    }
+    EXPECT_EQ(peeled, (std::vector<int>{128, static_cast<int>(lyrics.size()) + 15, 32 + 1032, 320}));
+    EXPECT_EQ(end, audio_end);
+
+    // Too few bytes to hold the footer, or a size that is not digits: no tag.
+    EXPECT_EQ(almp3_get_trailing_tag_length(v1.data(), 127), 0);
+    std::vector<unsigned char> bad(file.end() - 128 - 24, file.end() - 128);
+    bad[bad.size() - 15] = 'x';  // the first size digit
+    EXPECT_EQ(almp3_get_trailing_tag_length(bad.data(), static_cast<int>(bad.size())), 0);
+    EXPECT_EQ(almp3_get_trailing_tag_length(nullptr, 128), 0);
 }
 
 TEST(FirstFrame, IsFoundBehindAnId3TagAndNotBeyondTheLimit) {
