@@ -15,8 +15,8 @@ tmp=$(mktemp -d)
 xvfb_pid=
 player_pid=
 cleanup() {
-    [ -n "$player_pid" ] && kill "$player_pid" 2>/dev/null || true
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+    if [ -n "$player_pid" ]; then kill "$player_pid" 2>/dev/null || true; fi
+    if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi
     rm -rf "$tmp"
 }
 trap cleanup EXIT
@@ -51,7 +51,8 @@ quit_player() {
 
 # Peak resident set (kB) of the player after playing SONG for a few seconds.
 peak_kb() {
-    local dir=$tmp/run-$(basename "$1")
+    local dir
+    dir=$tmp/run-$(basename "$1")
     mkdir -p "$dir"
     echo "$1" > "$dir/playlist.qpl"
     (cd "$dir" && exec "$player") > /dev/null 2>&1 &
@@ -74,7 +75,7 @@ echo "difference:                 $((long_kb - short_kb)) kB (target: under 1024
 # (past the 1024-frame silent lead-in that ALSA's output starts with).
 dir=$tmp/run-list
 mkdir -p "$dir"
-for i in $(seq 1024); do echo "$tmp/minute.mp3"; done > "$dir/playlist.qpl"
+for _ in $(seq 1024); do echo "$tmp/minute.mp3"; done > "$dir/playlist.qpl"
 rm -f "$capture"
 start=$(date +%s%N)
 (cd "$dir" && exec "$player") > /dev/null 2>&1 &

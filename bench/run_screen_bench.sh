@@ -22,7 +22,7 @@ trap cleanup EXIT
 convert -size 1024x768 -seed 7 plasma:red-blue -quality 90 "$work/bg.jpg"
 sox -q -n -r 44100 -c 2 -b 16 "$work/tone.wav" synth 30 sine 440 vol 0.5
 lame --quiet -b 128 "$work/tone.wav" "$work/tone.mp3"
-for i in $(seq 1 200); do echo "$work/tone.mp3"; done > "$work/playlist.qpl"
+for _ in $(seq 1 200); do echo "$work/tone.mp3"; done > "$work/playlist.qpl"
 # Sound goes to a file through ALSA's file device, at real-time pace.
 echo "pcm.!default { type file; slave.pcm \"null\"; file \"$work/sound.raw\"; format \"raw\"; perm 0644 }" \
   > "$work/asound.conf"

@@ -7,7 +7,7 @@ packages=(
   liballegro4-dev libjpgalleg4-dev libmpg123-dev
   lame twolame sox libsox-fmt-mp3 mpg123
   xvfb xdotool x11-utils x11-apps imagemagick alsa-utils
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev shellcheck
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -12,6 +12,7 @@ set -uo pipefail
 build=$(cd "${1:?usage: prefix_test.sh BUILD_DIR}" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=tests/install/common.sh
+# shellcheck source=tests/install/common.sh
 source "$here/common.sh"
 
 work=$(mktemp -d /tmp/prefix_test.XXXXXX)
