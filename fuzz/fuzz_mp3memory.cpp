@@ -2,23 +2,22 @@
 // playback polled to the end with looping, seeks and rewinds chosen from the
 // input, then conversion to a sample. The whole input is the MP3 data; the
 // choices are read from its tail, so seed files keep their meaning.
-#include <fuzzer/FuzzedDataProvider.h>
-
 #include <climits>
 #include <cstddef>
 #include <cstdint>
 
 #include "almp3.h"
 #include "../tests/support/fake_allegro.h"
+#include "fuzz_input.h"
 
 namespace {
 
 constexpr int kMaxPolls = 64;
 constexpr int kLargestFramePcm = 4608;
 
-void move_somewhere(Mp3Memory *m, FuzzedDataProvider &in) {
-    const int value = in.ConsumeIntegral<int>();
-    switch (in.ConsumeIntegralInRange(0, 9)) {
+void move_somewhere(Mp3Memory *m, FuzzInput &in) {
+    const int value = in.any_int();
+    switch (in.in_range(0, 9)) {
     case 0: almp3_seek_abs_frames_mp3(m, value); break;
     case 1: almp3_seek_abs_msecs_mp3(m, value); break;
     case 2: almp3_seek_abs_secs_mp3(m, value); break;
@@ -48,12 +47,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     fake_allegro::reset();
     Mp3Memory *m = almp3_create_mp3(data, static_cast<int>(size));
     if (!m) return 0;
-    FuzzedDataProvider in(data, size);
-    const int buffer_len = in.ConsumeIntegralInRange(1, 4 * kLargestFramePcm);
-    almp3_play_ex_mp3(m, buffer_len, 255, 128, 1000, in.ConsumeIntegralInRange(0, 1));
+    FuzzInput in(data, size);
+    const int buffer_len = in.in_range(1, 4 * kLargestFramePcm);
+    almp3_play_ex_mp3(m, buffer_len, 255, 128, 1000, in.in_range(0, 1));
     int result = 0;
     for (int i = 0; i < kMaxPolls && result == 0; ++i) {
-        if (in.ConsumeBool()) move_somewhere(m, in);
+        if (in.flag()) move_somewhere(m, in);
         result = almp3_poll_mp3(m);
         read_positions(m);
     }
