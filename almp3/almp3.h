@@ -53,6 +53,11 @@
 
 #include <allegro.h>
 
+/** The library's version; `pkg-config --modversion almp3` gives the same. */
+#define ALMP3_VERSION_MAJOR 1
+#define ALMP3_VERSION_MINOR 0
+#define ALMP3_VERSION_PATCH 0
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -63,6 +68,49 @@ typedef struct Mp3Stream Mp3Stream;
 typedef struct Mp3Memory Mp3Memory;
 typedef Mp3Stream ALMP3_MP3STREAM;
 typedef Mp3Memory ALMP3_MP3;
+
+/** Flags the layer returns (almp3_is_playing_*, almp3_get_wave_is_stereo_*). */
+enum {
+    ALMP3_TRUE = -1,
+    ALMP3_FALSE = 0
+};
+
+/** Results of almp3_poll_mp3stream and almp3_poll_mp3. */
+enum {
+    /** All is well: a buffer was filled, none was free, the object waits
+        for the next block, or the ending is under way. */
+    ALMP3_POLL_OK = 0,
+    /** Playback has just finished: two silent buffers followed the data and
+        the audio stream has been stopped. */
+    ALMP3_POLL_FINISHED = 1,
+    /** The object is not playing. */
+    ALMP3_POLL_NOT_PLAYING = -1,
+    /** The data is damaged beyond repair (no frame found within the search
+        limit); the audio stream has been stopped. */
+    ALMP3_POLL_DAMAGED = -2,
+    /** Streaming object only: the data ran out before the final block was
+        handed over (the caller fed too slowly); the audio stream has been
+        stopped. */
+    ALMP3_POLL_STARVED = -3
+};
+
+/** Results of almp3_play_ex_mp3stream, almp3_play_mp3stream,
+    almp3_play_ex_mp3 and almp3_play_mp3. */
+enum {
+    /** Playing, already playing, or the library opened no audio stream (the
+        object stays not playing; almp3_is_playing_* tells). */
+    ALMP3_PLAY_OK = 0,
+    /** buffer_len is smaller than one frame's PCM: nothing started. */
+    ALMP3_PLAY_BUFFER_TOO_SMALL = -1
+};
+
+/** The count almp3_free_mp3stream_buffer takes for a whole block (more
+    blocks follow); a count of 0 or more marks the final block. */
+#define ALMP3_WHOLE_BLOCK (-1)
+
+/** What the streaming object's seek calculations return for a place outside
+    the source. */
+#define ALMP3_SEEK_OUTSIDE (-1)
 
 /* ------------------------------------------------------------------------ */
 /* Streaming object                                                          */
@@ -136,7 +184,8 @@ int almp3_get_id3v2_length(const void *data, int len);
  * \param data  the last len bytes before the place where a tag may end
  *              (128 are enough for every kind), or NULL.
  * \param len   how many bytes are at hand.
- * eturn the tag's length in bytes (it may be longer than len: only its
+ * 
+eturn the tag's length in bytes (it may be longer than len: only its
  *         end lies in data), or 0 when no tag ends there.
  */
 int almp3_get_trailing_tag_length(const void *data, int len);

@@ -48,6 +48,9 @@ check "copyright files" test -f "$prefix/share/doc/mp3player/copyright" -a -f "$
 
 export PKG_CONFIG_PATH=$prefix/$libdir/pkgconfig
 check "pkg-config knows almp3 $version" test "$(pkg-config --modversion almp3)" = "$version"
+header_version=$(awk '/^#define ALMP3_VERSION_(MAJOR|MINOR|PATCH) / { v = v sep $3; sep = "." } END { print v }' \
+    "$prefix/include/almp3.h")
+check "the header's version macros say $version" test "$header_version" = "$version"
 check "pkg-config points into the prefix" \
     test "$(pkg-config --variable=includedir almp3)" = "$prefix/include"
 
