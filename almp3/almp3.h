@@ -308,6 +308,14 @@ void almp3_free_mp3stream_buffer(Mp3Stream *s, int count);
  * The poll's result is not reported: almp3_is_playing_mp3stream turns 0
  * when playback has finished or failed. Needs install_timer().
  *
+ * With autopoll on, the timer's own poll stops playback at the end of the
+ * data (or on damage) at a moment the caller does not choose, and the audio
+ * stream closes with it: a pointer taken earlier from
+ * almp3_get_audiostream_mp3stream or almp3_get_output_wave_mp3stream is
+ * then invalid. Such a caller asks for the pointer again (NULL once
+ * playback has stopped) each time it uses it, or stops autopoll first; the
+ * same holds for the in-memory object's getters.
+ *
  * \param ms  the timer period in milliseconds.
  */
 void almp3_start_autopoll_mp3stream(Mp3Stream *s, int ms);
@@ -489,10 +497,7 @@ int almp3_is_looping_mp3(Mp3Memory *mp3);
 void almp3_set_loop_mp3(Mp3Memory *mp3, int loop);
 /** \return the audio stream while playing, else NULL; owned by the object. */
 AUDIOSTREAM *almp3_get_audiostream_mp3(Mp3Memory *mp3);
-/**
- * As almp3_get_output_wave_mp3stream, except that size_out must not be
- * NULL.
- */
+/** As almp3_get_output_wave_mp3stream: size_out may be NULL. */
 void *almp3_get_output_wave_mp3(Mp3Memory *mp3, int *size_out);
 
 /* Parameters of the first frame; constant for the object's life. */

@@ -89,6 +89,6 @@ AUDIOSTREAM *almp3_get_audiostream_mp3(Mp3Memory *mp3) {
 void *almp3_get_output_wave_mp3(Mp3Memory *mp3, int *size_out) {
     Hold hold(mp3->lock);
     if (!mp3->stream) return nullptr;
-    *size_out = mp3->frames_per_buffer * mp3->pcm_per_frame;
+    if (size_out) *size_out = mp3->frames_per_buffer * mp3->pcm_per_frame;
     return mp3->stream->samp->data;
 }

@@ -131,6 +131,8 @@ TEST_F(MemoryCalls, BufferLengthIsCutToWholeFramesAndMustHoldOne) {
     int size = 0;
     EXPECT_NE(almp3_get_output_wave_mp3(m(), &size), nullptr);
     EXPECT_EQ(size, 2 * kFrameBytes);
+    // The size is optional, as for the streaming object.
+    EXPECT_NE(almp3_get_output_wave_mp3(m(), nullptr), nullptr);
     EXPECT_NE(almp3_get_audiostream_mp3(m()), nullptr);
 }
 
