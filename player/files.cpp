@@ -28,3 +28,8 @@ bool File_Exists(const char *path) {
     struct stat st;
     return stat(path, &st) == 0 && !S_ISDIR(st.st_mode);
 }
+
+bool Is_Regular_File(const char *path) {
+    struct stat st;
+    return stat(path, &st) == 0 && S_ISREG(st.st_mode);
+}

@@ -242,6 +242,8 @@ bool Quit_Requested();
 int Open_Regular_File(const char *path);
 // True when path names something that is not a folder.
 bool File_Exists(const char *path);
+// True when path names a regular file (or a link to one).
+bool Is_Regular_File(const char *path);
 // Gives the X11 window the application icon; called before the screen is set.
 void set_app_icon();
 

@@ -16,8 +16,10 @@
 
 namespace {
 
-// Replaced by mkstemp with characters that make a name no file has yet.
-constexpr const char *kTempPattern = ".XXXXXX";
+// The new file's name in the target's folder: mkstemp replaces the X's with
+// characters that make a name no file has yet. Short, so that it fits
+// wherever the target's own name fits.
+constexpr const char *kTempName = ".playlist-XXXXXX";
 // Permissions of a new file before the umask, as for any file created.
 constexpr mode_t kNewFileMode = 0666;
 constexpr mode_t kPermissionBits = 07777;
@@ -80,7 +82,8 @@ bool Write_Playlist(const char *path, std::string *error) {
     std::string target;
     mode_t mode = 0;
     if (!resolve_target(path, &target, &mode, error)) return false;
-    std::string temp = target + kTempPattern;
+    const std::size_t slash = target.rfind('/');
+    std::string temp = (slash == std::string::npos ? std::string() : target.substr(0, slash + 1)) + kTempName;
     const int fd = mkstemp(temp.data());
     if (fd < 0) return fail_errno(error);
     const bool written = fchmod(fd, mode) == 0 && write_all(fd, playlist_text()) && fsync(fd) == 0;

@@ -83,9 +83,9 @@ int Open_Playlist() {
     char path[kPathSize];
     std::snprintf(path, sizeof path, "%s", kEmptySlot);
     Choose_File("Open Playlist file...", path, kPlaylistFilter);
-    // A cancelled or fruitless dialog keeps the current playlist file and
-    // its list.
-    if (!File_Exists(path)) return 0;
+    // A cancelled or fruitless dialog, or a name that is no regular file,
+    // keeps the current playlist file and its list.
+    if (!Is_Regular_File(path)) return 0;
     std::snprintf(playlist_file, sizeof playlist_file, "%s", path);
     return Populate();
 }

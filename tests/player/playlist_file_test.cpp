@@ -228,8 +228,9 @@ TEST_F(PlaylistSave, TheTemporaryFileNeverTakesAnExistingNameAndPermissionsStay)
     EXPECT_EQ(read_text(decoy), "a file the user keeps\n");
     EXPECT_EQ(folder_names(), names);
 
-    // A new file takes the usual permissions of a created file.
-    const std::string fresh = folder_->file("fresh.qpl");
+    // A new file takes the usual permissions of a created file, and the
+    // temporary name fits wherever the list's own name fits (255 bytes).
+    const std::string fresh = folder_->file(std::string(251, 'n') + ".qpl");
     const mode_t mask = umask(022);
     ASSERT_TRUE(Write_Playlist(fresh.c_str(), &error)) << error;
     umask(mask);
