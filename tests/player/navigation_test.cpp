@@ -223,6 +223,21 @@ TEST_F(Navigation, StartingASongTakesItsSizeAndLength) {
     EXPECT_EQ(Length_Seconds, 3);
 }
 
+TEST(DialogKeys, TheEscapePressThatClosedADialogDoesNotQuit) {
+    key[KEY_ESC] = 1;  // still down when the dialog returns
+    Forget_Dialog_Keys();
+    EXPECT_FALSE(Quit_Requested());
+    key[KEY_ESC] = 0;
+    EXPECT_FALSE(Quit_Requested());
+    key[KEY_ESC] = 1;  // a new press quits
+    EXPECT_TRUE(Quit_Requested());
+    key[KEY_ESC] = 0;
+    Forget_Dialog_Keys();  // a dialog closed otherwise leaves Escape working
+    key[KEY_ESC] = 1;
+    EXPECT_TRUE(Quit_Requested());
+    key[KEY_ESC] = 0;
+}
+
 TEST_F(Navigation, EntriesThatAreNoRegularFilesAreSkippedWithTheirMessage) {
     const std::string fifo = scratch_->file("song.fifo");
     ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
