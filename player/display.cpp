@@ -112,6 +112,14 @@ void show_playlist_row(int row) {
 
 }  // namespace
 
+int Convert_Row(int row) { return row * text_height(font); }
+
+void hidemouse() {
+    // The file selector shows the pointer; the player's screen has none.
+    poll_mouse();
+    show_mouse(nullptr);
+}
+
 std::string makestr(const char *format, int value) {
     char text[kLineSize];
     std::snprintf(text, sizeof text, format, value);

@@ -1,6 +1,5 @@
 // Reporting helpers: message boxes for file errors (the program goes on) and
-// for set-up errors (the process ends), and hiding the pointer that the file
-// selector shows.
+// for set-up errors (the process ends).
 #include <cstdlib>
 
 #include "player.h"
@@ -35,9 +34,4 @@ void fat_error(int code) {
         default: allegro_message("Fatal error %i", code); break;
     }
     std::exit(kFatalExitStatus);
-}
-
-void hidemouse() {
-    poll_mouse();
-    show_mouse(nullptr);
 }

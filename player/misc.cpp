@@ -1,5 +1,4 @@
-// Sound controls (volume, panning, speed, pause, shuffle) and the text-row
-// arithmetic shared by the screen areas.
+// Sound controls: volume, panning, speed, pause and the shuffle switch.
 #include <algorithm>
 
 #include "player.h"
@@ -31,11 +30,6 @@ void Change_Panning(int change) {
     apply_settings();
 }
 
-void Change_Speed(int change) {
-    Speed = std::max(Speed + change, 0);
-    apply_settings();
-}
-
 int Get_Speed() { return Speed / kSpeedPerPercent; }
 
 void Pause() {
@@ -61,5 +55,3 @@ void Apply_Pause_State() {
 }
 
 void Shuffling() { Shuffle = Shuffle ? 0 : 1; }
-
-int Convert_Row(int row) { return row * text_height(font); }

@@ -138,7 +138,7 @@ int Wrap_Song(int index);
 void Song_Title(const char *path, char *title, std::size_t size);
 
 // ---------------------------------------------------------------------------
-// Sound controls and rows (misc.cpp)
+// Sound controls (misc.cpp)
 // ---------------------------------------------------------------------------
 
 extern int Volume;   // 0..255
@@ -149,15 +149,12 @@ extern int Shuffle;  // 0 or 1
 
 void Change_Volume(int change);
 void Change_Panning(int change);
-void Change_Speed(int change);
 int Get_Speed();
 void Pause();
 // Makes the open song's output follow Paused: halted with its queued sound
 // kept while paused, running (started if it never was) otherwise.
 void Apply_Pause_State();
 void Shuffling();
-// Top y of text row `row` in an area.
-int Convert_Row(int row);
 
 // ---------------------------------------------------------------------------
 // Appearance (setscheme.cpp, settings.cpp)
@@ -202,9 +199,12 @@ void init();                   // init.cpp
 void deinit();                 // deinit.cpp
 int openerror(int code);       // error.cpp: file errors, the program goes on
 [[noreturn]] void fat_error(int code);  // set-up errors: exit status -1
-void hidemouse();
 void dokb(int scancode);       // keybinput.cpp
 void Draw_Screen();            // display.cpp
+// Top y of text row `row` in an area.
+int Convert_Row(int row);
+// Takes away the mouse pointer that a file selector showed.
+void hidemouse();
 void Show_Current();
 void Show_Controls();
 void Show_Playlist();
