@@ -2,6 +2,7 @@
 // through a fuzz target's entry function once, without libFuzzer: the kept
 // corpus is replayed this way by the ordinary test builds, sanitizers
 // included, so nothing a fuzzer found can come back unnoticed.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -30,12 +31,14 @@ bool replay(const fs::path &file) {
 
 int main(int argc, char **argv) {
     int replayed = 0;
+    // Absolute names: a target may change the working directory.
     for (int i = 1; i < argc; ++i) {
-        const fs::path arg(argv[i]);
+        const fs::path arg = fs::absolute(argv[i]);
         std::vector<fs::path> files;
         if (fs::is_directory(arg)) {
             for (const auto &entry : fs::directory_iterator(arg))
                 if (entry.is_regular_file()) files.push_back(entry.path());
+            std::sort(files.begin(), files.end());
         } else {
             files.push_back(arg);
         }

@@ -88,6 +88,9 @@ bool Write_Playlist(const char *path, std::string *error);
 // too long for line, or one holding a NUL byte, names no file: it is
 // consumed whole and comes back empty.
 bool Read_Playlist_Line(std::FILE *file, char (&line)[kPathSize]);
+// Appends to the table every line of an open playlist file that names an
+// existing file, until the file ends or the table is full.
+void Read_Playlist(std::FILE *file);
 // Songs moved by Insert and Delete for a list of the given length.
 int Skip_Count(int songs);
 

@@ -45,14 +45,18 @@ bool Read_Playlist_Line(std::FILE *file, char (&line)[kPathSize]) {
     return true;
 }
 
-int Populate() {
-    Reset_Playlist();
-    std::FILE *file = open_playlist(playlist_file);
-    if (!file) return 0;
+void Read_Playlist(std::FILE *file) {
     // Lines beyond what the table holds are ignored.
     char line[kPathSize];
     while (Number_of_Songs < kMaxSongs && Read_Playlist_Line(file, line))
         if (line[0] != '\0' && File_Exists(line)) Append_Song(line);
+}
+
+int Populate() {
+    Reset_Playlist();
+    std::FILE *file = open_playlist(playlist_file);
+    if (!file) return 0;
+    Read_Playlist(file);
     Current_Song = 0;
     PL_Sel = 0;
     PL_Start = 0;
