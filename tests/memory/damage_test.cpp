@@ -159,8 +159,8 @@ TEST(MemoryDamage, FramesThatOutgrowTheFirstAreCutToTheRoomLeft) {
         EXPECT_TRUE(same_pcm(got, want)) << "frame " << k;
     }
 
-    // The sample, counted by the first frame's length, fills up with whole
-    // stereo frames and half of the one that reaches its end.
+    // The sample, sized by the frames counted at the first frame's PCM size,
+    // fills up with whole stereo frames and cuts the one at its end.
     SamplePtr s(almp3_create_sample_from_mp3(m.get()));
     ASSERT_TRUE(s);
     const auto pcm = sample_signed(s.get());
@@ -168,7 +168,6 @@ TEST(MemoryDamage, FramesThatOutgrowTheFirstAreCutToTheRoomLeft) {
     ASSERT_EQ(pcm.size(), frames * 1152);
     const size_t stereo_part = pcm.size() - 1152;
     ASSERT_LT(stereo_part, stereo_ref.size());
-    ASSERT_NE(stereo_part % 2304, 0u);
     const std::vector<int16_t> last(pcm.end() - 5000, pcm.end());
     const std::vector<int16_t> want(stereo_ref.begin() + static_cast<std::ptrdiff_t>(stereo_part) - 5000,
                                     stereo_ref.begin() + static_cast<std::ptrdiff_t>(stereo_part));
