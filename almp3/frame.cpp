@@ -28,9 +28,8 @@ bool find_first_frame(const unsigned char *data, int scan_len, FirstFrame *found
         const int feed = scan_len - i < kCoreInputCapacity ? scan_len - i : kCoreInputCapacity;
         int produced = 0;
         const int rc = decodeMP3(&trial, data + i, feed, scratch_out, kCoreOutputCapacity, &produced);
-        const int64_t next = int64_t{i} + trial.framesize + kHeaderBytes;
         const bool accepted =
-            rc == 0 && trial.framesize > 0 && (next >= scan_len || frame_header_ok(data, next, scan_len));
+            rc == 0 && trial.framesize > 0 && frame_confirmed(data, i, trial.framesize + kHeaderBytes, scan_len);
         if (accepted) {
             *found = FirstFrame{i,          trial.layer,       trial.lsf,       trial.mode, trial.channels,
                                 trial.sampling_frequency, trial.bitrate_index, trial.framesize, produced};

@@ -41,7 +41,8 @@ struct FirstFrame {
 
 // Searches data[0, scan_len) byte by byte for the first offset whose header
 // passes the test, whose frame decodes, and which is followed by another
-// valid header (or by the end of the scanned bytes). Returns false if none.
+// valid header, a tag, padding or the end of the scanned bytes. Returns
+// false if none.
 bool find_first_frame(const unsigned char *data, int scan_len, FirstFrame *found);
 
 // PCM bytes of one frame: the trial decode's count when positive, otherwise

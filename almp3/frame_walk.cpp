@@ -4,8 +4,12 @@
 #include "tags.h"
 
 bool frame_confirmed(const unsigned char *data, int64_t pos, int n, int64_t len) {
+    // Zero bytes confirm nothing (frames of silence, and the info frame,
+    // hold long runs of them).
     const int64_t next = pos + n;
-    return next >= len || frame_len_at(data, next, len) > 0 || gap_at(data, next, len).len > 0;
+    if (next >= len || frame_len_at(data, next, len) > 0) return true;
+    const Gap tag = gap_at(data, next, len);
+    return tag.len > 0 && !tag.zeros;
 }
 
 int64_t next_confirmed_frame(const unsigned char *data, int64_t from, int64_t len, int64_t limit) {

@@ -21,7 +21,7 @@ struct FrameWalk {
 FrameWalk walk_frames(const unsigned char *data, int64_t len);
 
 // True when a frame of n bytes at data[pos] is confirmed by what follows it:
-// the end of the data at hand, another frame header, or a tag or padding.
+// the end of the data at hand, another frame header, or a tag.
 bool frame_confirmed(const unsigned char *data, int64_t pos, int n, int64_t len);
 
 // Offset of the first frame, at from or after it, that is whole and

@@ -59,7 +59,7 @@ TEST(MemorySample, ConvertingStopsPlaybackAndRewinds) {
     EXPECT_TRUE(same_pcm(fake_allegro::captured_signed(), head(ref, 4 * 2304)));
 }
 
-TEST(MemorySample, AXingCountAboveTheFramesPresentLeavesASilentTail) {
+TEST(MemorySample, AXingCountAboveTheFramesPresentIsNotTaken) {
     auto bytes = read_bytes(encoded_path("vbr44100s.mp3"));
     const auto ref = reference_pcm("vbr44100s.mp3");
     const int present = static_cast<int>(ref.size() / 2304);
@@ -71,10 +71,9 @@ TEST(MemorySample, AXingCountAboveTheFramesPresentLeavesASilentTail) {
     ASSERT_TRUE(m);
     SamplePtr s(almp3_create_sample_from_mp3(m.get()));
     ASSERT_TRUE(s);
-    ASSERT_EQ(s->len, static_cast<unsigned long>(claimed) * 1152);
-    const auto pcm = sample_signed(s.get());
-    EXPECT_TRUE(same_pcm(head(pcm, ref.size()), ref));
-    EXPECT_TRUE(all_zero(pcm, ref.size(), pcm.size()));
+    // The frames are counted from their headers: the sample is the
+    // reference decode, no more.
+    EXPECT_TRUE(same_pcm(sample_signed(s.get()), ref));
 }
 
 TEST(MemorySample, ALoneFrameConvertsToOneFrame) {
