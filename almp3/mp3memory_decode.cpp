@@ -45,9 +45,10 @@ void advance_read_pos(Mp3Memory &m, int64_t n) {
 void pass_gaps(Mp3Memory &m) {
     if (m.decoder.held > 0) return;
     while (read_offset(m) < m.audio_len && frame_len_at(m.first_frame, read_offset(m), m.audio_len) == 0) {
-        const int64_t n = gap_at(m.first_frame, read_offset(m), m.audio_len).len;
-        if (n == 0) return;
-        advance_read_pos(m, n);
+        const Gap g = gap_at(m.first_frame, read_offset(m), m.audio_len);
+        if (g.len == 0) return;
+        advance_read_pos(m, g.len);
+        if (g.song_start) restart_decoder(m);
     }
 }
 

@@ -158,6 +158,7 @@ Boundary pass_gaps(Fill &f) {
         const Gap g = gap_at(f.w.data, s.read_pos, f.w.end);
         if (g.len == 0) return Boundary::kRubbish;
         pass_over(s, f.w, g.len);
+        if (g.song_start) reset_decoder(s);
         // Zeros may go on in the next block: they are looked at afresh there.
         if (g.zeros) s.skip_left = 0;
     }
