@@ -72,7 +72,7 @@ int almp3_decode_frame_mp3(Mp3Memory *mp3, const unsigned char *in, unsigned cha
     int rc = decodeMP3(&d, nullptr, 0, out, capacity, out_count);
     int remaining = mp3->audio_len - static_cast<int>(in - mp3->first_frame);
     while (rc == 1 && remaining > 0) {
-        const int n = std::min(core_input_wanted(&d), remaining);
+        const int n = core_feed_len(&d, in, remaining);
         rc = decodeMP3(&d, in, n, out, capacity, out_count);
         in += n;
         *in_count += n;

@@ -77,7 +77,7 @@ Attempt decode_attempt(Fill &f) {
     int consumed = 0;
     int rc = decodeMP3(&s.decoder, nullptr, 0, out, capacity, &produced);
     while (rc == 1 && consumed < avail) {
-        const int n = std::min(core_input_wanted(&s.decoder), avail - consumed);
+        const int n = core_feed_len(&s.decoder, f.w.data + s.read_pos + consumed, avail - consumed);
         rc = decodeMP3(&s.decoder, f.w.data + s.read_pos + consumed, n, out, capacity, &produced);
         consumed += n;
     }
