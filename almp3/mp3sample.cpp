@@ -20,14 +20,14 @@ void rewind_object(Mp3Memory &m) {
     m.frame_pos = 0;
 }
 
-// Decodes frames until the data ends or the sample is full; frames beyond
-// the sample's size (frame_count counted too few) are not decoded. Each
+// Decodes frames until the data ends or the sample is full (the header
+// walk counted every frame, so it holds them all). Each
 // frame is made unsigned as soon as it is written, while it is still in
 // the cache. The written bytes are contiguous from the start: only the
 // tail after them needs silence. Returns false when the data is damaged
 // beyond repair.
 bool decode_into(Mp3Memory &m, DecodeRun &run) {
-    while (!data_used_up(m) && run.total < run.capacity) {
+    for (pass_gaps(m); !data_used_up(m) && run.total < run.capacity; pass_gaps(m)) {
         const int step_offset = read_offset(m);
         if (decode_at_read_pos(m, run) == kFrameBad && !resynchronise(m, step_offset, run)) return false;
         pcm_to_unsigned(run.base + run.total, run.out_count);
@@ -48,8 +48,9 @@ SAMPLE *almp3_create_sample_from_mp3(Mp3Memory *mp3) {
     std::lock_guard<std::mutex> hold(mp3->lock);
     Mp3Memory &m = *mp3;
     const int64_t total = int64_t{m.frame_count} * m.pcm_per_frame;
-    // No library sample can hold more bytes than an int counts.
-    if (total > INT_MAX) return nullptr;
+    // No library sample can hold more bytes than an int counts; damaged data
+    // cannot be converted whole.
+    if (total > INT_MAX || m.damaged) return nullptr;
     const int bytes_per_sample_frame = (m.bits / 8) * (m.stereo ? 2 : 1);
     SamplePtr sample(create_sample(m.bits, m.stereo, m.freq, static_cast<int>(total / bytes_per_sample_frame)));
     if (!sample) return nullptr;
