@@ -43,8 +43,9 @@ HeadlessSession::Options screen_options(bool realtime) {
     return o;
 }
 
-// Power of frequency hz in the mono mix of frames [from, to) (Goertzel).
-double tone_power(const std::vector<int16_t> &stereo, size_t from, size_t to, int hz) {
+}  // namespace
+
+double tone_power(const std::vector<int16_t> &stereo, size_t from, size_t to, double hz) {
     const double coeff = 2.0 * std::cos(2.0 * M_PI * hz / kCaptureRate);
     double s1 = 0, s2 = 0;
     for (size_t i = from; i < to; ++i) {
@@ -55,8 +56,6 @@ double tone_power(const std::vector<int16_t> &stereo, size_t from, size_t to, in
     }
     return s1 * s1 + s2 * s2 - coeff * s1 * s2;
 }
-
-}  // namespace
 
 bool wait_until(int timeout_ms, const std::function<bool()> &done) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);

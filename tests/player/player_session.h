@@ -94,6 +94,9 @@ bool wait_until(int timeout_ms, const std::function<bool()> &done);
 // Frames of sound in ms milliseconds.
 size_t frames_in_ms(int ms);
 
+// Power of frequency hz in the mono mix of frames [from, to) (Goertzel).
+double tone_power(const std::vector<int16_t> &stereo, size_t from, size_t to, double hz);
+
 // The candidate tone heard loudest in frames [from, to) of interleaved stereo
 // sound, or 0 when the stretch is silent.
 int dominant_tone(const std::vector<int16_t> &stereo, size_t from, size_t to, const std::vector<int> &candidates);
