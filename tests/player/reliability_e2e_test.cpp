@@ -209,7 +209,6 @@ TEST_P(PausedSong, IsHeardWholeAndTheNextSongFollowsWithinASecond) {
     size_t last_sound = next_start;
     while (last_sound > 0 && !windows[last_sound - 1]) --last_sound;
     EXPECT_LT((next_start - last_sound) * kSoundWindowMs, 1000u);
-    fprintf(stderr, "DBG %f heard %d ref %d gap %zu\n", heard_ms, sounding_ms(windows, next_start), sounding_ms(expected, expected.size()), (next_start - last_sound) * 5);
 }
 
 INSTANTIATE_TEST_SUITE_P(Rates, PausedSong, ::testing::Values(44100, 8000));
