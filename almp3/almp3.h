@@ -136,7 +136,8 @@ int almp3_get_id3v2_length(const void *data, int len);
  * \param data  the last len bytes before the place where a tag may end
  *              (128 are enough for every kind), or NULL.
  * \param len   how many bytes are at hand.
- * eturn the tag's length in bytes (it may be longer than len: only its
+ * 
+eturn the tag's length in bytes (it may be longer than len: only its
  *         end lies in data), or 0 when no tag ends there.
  */
 int almp3_get_trailing_tag_length(const void *data, int len);
@@ -207,7 +208,35 @@ void almp3_stop_mp3stream(Mp3Stream *s);
  */
 void almp3_adjust_mp3stream(Mp3Stream *s, int vol, int pan, int speed);
 
-/** \return -1 while the object has an audio stream (is playing), else 0. */
+/**
+ * Pauses the audio output without losing any sound: the audio stream's
+ * voice is halted and the decoded sound still queued in its buffers is kept,
+ * so that almp3_resume_mp3stream goes on exactly where the sound stopped.
+ * (almp3_stop_mp3stream, by contrast, closes the audio stream and throws the
+ * queued sound away.)
+ *
+ * A paused stream still counts as playing (almp3_is_playing_mp3stream gives
+ * -1) and keeps its audio stream. Its voice takes no sound, so no buffer
+ * comes free: polls, the caller's or autopoll's, fill at most the buffers
+ * that were already free when it paused, and nothing queued is lost.
+ * almp3_play_ex_mp3stream on a paused stream changes nothing;
+ * almp3_stop_mp3stream ends the pause with the playback, so the next play
+ * starts unpaused; almp3_adjust_mp3stream changes the settings while paused
+ * too. Nothing happens when the stream is not playing or already paused.
+ */
+void almp3_pause_mp3stream(Mp3Stream *s);
+
+/**
+ * Ends a pause of almp3_pause_mp3stream: the voice starts again with the
+ * sound that was queued when it paused. Nothing happens when the stream is
+ * not paused.
+ */
+void almp3_resume_mp3stream(Mp3Stream *s);
+
+/**
+ * \return -1 while the object has an audio stream (is playing, paused or
+ *         not), else 0.
+ */
 int almp3_is_playing_mp3stream(Mp3Stream *s);
 
 /**

@@ -19,6 +19,7 @@ void stream_stop_locked(Mp3Stream *s) {
     if (s->autopoll_on) remove_param_int(almp3_autopoll_mp3stream, s);
     stop_audio_stream(s->stream);
     s->stream = nullptr;
+    s->paused = kFlagFalse;
 }
 
 extern "C" {
@@ -52,6 +53,22 @@ void almp3_stop_mp3stream(Mp3Stream *s) {
 void almp3_adjust_mp3stream(Mp3Stream *s, int vol, int pan, int speed) {
     std::lock_guard<std::mutex> guard(s->lock);
     if (s->stream) adjust_sample(s->stream->samp, vol, pan, speed, TRUE);
+}
+
+void almp3_pause_mp3stream(Mp3Stream *s) {
+    std::lock_guard<std::mutex> guard(s->lock);
+    if (!s->stream || s->paused) return;
+    // Only the voice halts: the decoded sound queued in the audio stream's
+    // buffers stays where it is and is heard first on resume.
+    voice_stop(s->stream->voice);
+    s->paused = kFlagTrue;
+}
+
+void almp3_resume_mp3stream(Mp3Stream *s) {
+    std::lock_guard<std::mutex> guard(s->lock);
+    if (!s->stream || !s->paused) return;
+    voice_start(s->stream->voice);
+    s->paused = kFlagFalse;
 }
 
 int almp3_is_playing_mp3stream(Mp3Stream *s) {

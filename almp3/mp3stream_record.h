@@ -52,6 +52,7 @@ struct Mp3Stream {
     int byte_pos = 0;       // source offset of the next byte to feed
     int frame_count = -1;   // from the Xing header, or -1
     AUDIOSTREAM *stream = nullptr;  // non-null exactly while playing
+    int paused = kFlagFalse;        // the voice is halted, the buffers kept
     int freq = 0;
     int stereo = kFlagFalse;
     int bits = kOutputBits;

@@ -1,5 +1,27 @@
-// The key dispatcher: one scancode, one command. Modifiers play no part.
+// The key dispatcher (one scancode, one command; modifiers play no part) and
+// the Escape test of the main loop, which ignores the press that closed a
+// dialog.
 #include "player.h"
+
+namespace {
+
+// Escape was down when the last dialog closed: that press closed the dialog.
+bool escape_from_dialog = false;
+
+}  // namespace
+
+void Forget_Dialog_Keys() {
+    clear_keybuf();
+    escape_from_dialog = key[KEY_ESC] != 0;
+}
+
+bool Quit_Requested() {
+    if (!key[KEY_ESC]) {
+        escape_from_dialog = false;
+        return false;
+    }
+    return !escape_from_dialog;
+}
 
 void dokb(int scancode) {
     switch (scancode) {

@@ -7,7 +7,7 @@ namespace {
 constexpr int kScancodeShift = 8;
 
 void main_loop() {
-    while (!key[KEY_ESC]) {
+    while (!Quit_Requested()) {
         Draw_Screen();
         if (keypressed()) dokb(readkey() >> kScancodeShift);
         // Keys that arrived during the pass are dropped.

@@ -40,11 +40,24 @@ int Get_Speed() { return Speed / kSpeedPerPercent; }
 
 void Pause() {
     if (Number_of_Songs == 0 || !Current_MP3) return;
-    if (Paused)
-        play_mp3_file();
-    else
-        almp3_stop_mp3stream(Current_MP3->stream);
     Paused = Paused ? 0 : 1;
+    Apply_Pause_State();
+}
+
+void Apply_Pause_State() {
+    if (!Current_MP3) return;
+    Mp3Stream *stream = Current_MP3->stream;
+    if (Paused) {
+        // The output halts with its queued sound kept, so nothing is lost.
+        almp3_pause_mp3stream(stream);
+        return;
+    }
+    // Settings changed while paused apply from the first resumed sample.
+    apply_settings();
+    almp3_resume_mp3stream(stream);
+    // A song opened while paused has no output yet: it starts here (a song
+    // already playing is left as it is).
+    play_mp3_file();
 }
 
 void Shuffling() { Shuffle = Shuffle ? 0 : 1; }

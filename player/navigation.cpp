@@ -1,7 +1,5 @@
 // Song navigation: which song plays, starting it, moving through the list in
 // order (with wrap-around) or shuffled, and the song's length and position.
-#include <climits>
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
@@ -49,11 +47,6 @@ bool open_playable_song() {
     return true;
 }
 
-int file_size_of(const char *path) {
-    const uint64_t size = file_size_ex(path);
-    return size > static_cast<uint64_t>(INT_MAX) ? INT_MAX : static_cast<int>(size);
-}
-
 }  // namespace
 
 int Prev_Song = 0;
@@ -86,10 +79,10 @@ void Change_BGM() {
     close_mp3_file();
     if (Number_of_Songs == 0) return;
     if (!open_playable_song()) return;
-    FileSize = file_size_of(Current_BM);
-    Split_Seconds(almp3_get_length_secs_mp3stream(Current_MP3->stream, FileSize), &Length_Hours,
-                  &Length_Minutes, &Length_Seconds);
-    play_mp3_file();
+    FileSize = Song_File_Size(Current_MP3);
+    Split_Seconds(Song_Length_Seconds(Current_MP3), &Length_Hours, &Length_Minutes, &Length_Seconds);
+    // A song started while paused waits for Space.
+    Apply_Pause_State();
     char title[kTitleSize];
     Song_Title(Current_BM, title, sizeof title);
     set_window_title(title);

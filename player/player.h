@@ -5,6 +5,8 @@
 #define PLAYER_H
 
 #include <cstddef>
+#include <cstdint>
+#include <cstdio>
 #include <string>
 
 #include "almp3.h"
@@ -74,10 +76,18 @@ int Populate();
 int Add_to_Playlist();  // F3
 int Open_Playlist();    // F1
 int Save_Playlist();    // F2
-// Writes the list to path, one entry a line. The old file is replaced only
-// once every line has been written; on failure it stays whole. True when
-// the new file is in place.
-bool Write_Playlist(const char *path);
+// Writes the list to path, one entry a line, byte for byte. A symbolic link
+// is written through to its target; a path that exists and is no regular
+// file is refused. The list goes to a new, exclusively created file beside
+// the target, with the target's permissions, which replaces the target only
+// once complete; on failure the old file stays whole and no other file is
+// touched. True when the new file is in place; otherwise error tells why.
+bool Write_Playlist(const char *path, std::string *error);
+// Reads the next line of a playlist file into line (at most kPathSize - 1
+// bytes, the line end removed). Returns false at the end of the file. A line
+// too long for line, or one holding a NUL byte, names no file: it is
+// consumed whole and comes back empty.
+bool Read_Playlist_Line(std::FILE *file, char (&line)[kPathSize]);
 // Songs moved by Insert and Delete for a list of the given length.
 int Skip_Count(int songs);
 
@@ -85,11 +95,14 @@ int Skip_Count(int songs);
 // Song feeder (mp3play.cpp)
 // ---------------------------------------------------------------------------
 
-// The one open song: its file and the streaming decoder fed from it. Both
-// are owned by the record.
+// The one open song: its file and the streaming decoder fed from it, both
+// owned by the record, with the file's size and the bytes of audio in it
+// (without the tags before and after the frames).
 struct SongFile {
-    PACKFILE *file;
+    int file;  // descriptor of the regular file, read by packets
     Mp3Stream *stream;
+    int64_t size;
+    int64_t audio_bytes;
 };
 
 extern SongFile *Current_MP3;  // the open song, or null
@@ -98,6 +111,10 @@ SongFile *open_mp3_file(const char *path);
 int play_mp3_file();
 int poll_mp3_file(SongFile *song);
 void close_mp3_file();
+// The song's length in whole seconds, from its audio bytes alone.
+int Song_Length_Seconds(const SongFile *song);
+// The song file's size in bytes (capped at INT_MAX).
+int Song_File_Size(const SongFile *song);
 
 // ---------------------------------------------------------------------------
 // Song navigation (navigation.cpp)
@@ -135,6 +152,9 @@ void Change_Panning(int change);
 void Change_Speed(int change);
 int Get_Speed();
 void Pause();
+// Makes the open song's output follow Paused: halted with its queued sound
+// kept while paused, running (started if it never was) otherwise.
+void Apply_Pause_State();
 void Shuffling();
 // Top y of text row `row` in an area.
 int Convert_Row(int row);
@@ -196,6 +216,34 @@ void shtxt_c(BITMAP *area, int row, const char *text);
 void fillbmp(BITMAP *area, int frame, int fill);
 // format applied to one integer.
 std::string makestr(const char *format, int value);
+// Holds the open song's output for the object's life (a modal dialog and
+// what its command does afterwards, while the main loop cannot feed the
+// song), then makes whatever song is open at the end follow Paused: playing
+// music plays on, paused music stays paused, whatever happened inside.
+class Playback_Hold {
+public:
+    Playback_Hold();
+    ~Playback_Hold();
+    Playback_Hold(const Playback_Hold &) = delete;
+    Playback_Hold &operator=(const Playback_Hold &) = delete;
+};
+// The one file chooser of F1, F2, F3 and F5: the library's file selector on
+// path (kPathSize bytes, edited in place) at a quarter of the screen, then
+// the pointer is hidden and the keys that closed it are dropped. Returns
+// the selector's result (0 when cancelled).
+int Choose_File(const char *title, char *path, const char *filter);
+// Drops buffered keys and makes an Escape still held from a dialog count
+// only once it has been released.
+void Forget_Dialog_Keys();
+// True when Escape is down, unless it is the press that closed a dialog.
+bool Quit_Requested();
+// Opens a regular file for reading (files.cpp). -1 when it cannot be opened
+// or is no regular file (a FIFO, a device, a folder), without blocking.
+int Open_Regular_File(const char *path);
+// True when path names something that is not a folder.
+bool File_Exists(const char *path);
+// True when path names a regular file (or a link to one).
+bool Is_Regular_File(const char *path);
 // Gives the X11 window the application icon; called before the screen is set.
 void set_app_icon();
 

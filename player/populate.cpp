@@ -1,7 +1,10 @@
-// The playlist file (plain text, one song path a line) and the commands that
-// fill the table from it or from the file selector, and save it.
+// The playlist file (plain text, one song path a line, taken and written
+// byte for byte) and the commands that fill the table from it or from the
+// file selector, and save it.
+#include <unistd.h>
+
 #include <cstdio>
-#include <string>
+#include <cstring>
 
 #include "player.h"
 
@@ -11,42 +14,49 @@ constexpr int kMaxSkip = 10;
 constexpr int kSkipDivisor = 3;
 constexpr const char *kSongFilter = "MP3;MP2";
 constexpr const char *kPlaylistFilter = "TXT;QPL";
-constexpr const char *kTempSuffix = ".tmp";
-// The file dialogs take a quarter of the screen in each direction.
-constexpr int kDialogFraction = 4;
 
-// Runs the library's file selector on buffer (kPathSize bytes), then hides
-// the mouse pointer it showed. Returns the selector's result.
-int choose_file(const char *title, char *buffer, const char *filter) {
-    const int chosen =
-        file_select_ex(title, buffer, filter, kPathSize, SCREEN_W / kDialogFraction, SCREEN_H / kDialogFraction);
-    hidemouse();
-    return chosen;
-}
-
-// Writes every entry and its line end; false at the first failed write.
-bool write_entries(PACKFILE *file) {
-    for (int i = 0; i < Number_of_Songs && i < kMaxSongs; ++i)
-        if (pack_fputs(Song_Names[i], file) != 0 || pack_fputs("\n", file) != 0) return false;
-    return true;
+// Opens a regular file as a stdio stream for reading; null otherwise.
+std::FILE *open_playlist(const char *path) {
+    const int fd = Open_Regular_File(path);
+    if (fd < 0) return nullptr;
+    std::FILE *file = fdopen(fd, "rb");
+    if (!file) close(fd);
+    return file;
 }
 
 }  // namespace
 
 int Skip_Count(int songs) { return songs > kMaxSkip ? kMaxSkip : songs / kSkipDivisor; }
 
+bool Read_Playlist_Line(std::FILE *file, char (&line)[kPathSize]) {
+    std::size_t length = 0;
+    bool usable = true;
+    int c = std::getc(file);
+    if (c == EOF) return false;
+    for (; c != EOF && c != '\n' && c != '\r'; c = std::getc(file)) {
+        if (c == '\0' || length == sizeof line - 1)
+            usable = false;
+        else
+            line[length++] = static_cast<char>(c);
+    }
+    // CR LF is one line end.
+    if (c == '\r' && (c = std::getc(file)) != '\n' && c != EOF) std::ungetc(c, file);
+    line[usable ? length : 0] = '\0';
+    return true;
+}
+
 int Populate() {
     Reset_Playlist();
-    PACKFILE *file = pack_fopen(playlist_file, F_READ);
+    std::FILE *file = open_playlist(playlist_file);
     if (!file) return 0;
     // Lines beyond what the table holds are ignored.
     char line[kPathSize];
-    while (Number_of_Songs < kMaxSongs && pack_fgets(line, sizeof line, file))
-        if (exists(line)) Append_Song(line);
+    while (Number_of_Songs < kMaxSongs && Read_Playlist_Line(file, line))
+        if (line[0] != '\0' && File_Exists(line)) Append_Song(line);
     Current_Song = 0;
     PL_Sel = 0;
     PL_Start = 0;
-    pack_fclose(file);
+    std::fclose(file);
     Select_Current_Song();
     Skip_Number = Skip_Count(Number_of_Songs);
     Change_BGM();
@@ -54,14 +64,13 @@ int Populate() {
 }
 
 int Add_to_Playlist() {
+    const Playback_Hold hold;
     const bool was_empty = Number_of_Songs == 0;
-    if (!was_empty) Pause();
     char path[kPathSize];
     std::snprintf(path, sizeof path, "%s", kEmptySlot);
-    choose_file("Add to Playlist...", path, kSongFilter);
-    if (Paused) Pause();
+    Choose_File("Add to Playlist...", path, kSongFilter);
     // A full table takes nothing more.
-    if (exists(path)) Append_Song(path);
+    if (File_Exists(path)) Append_Song(path);
     if (was_empty) {
         Current_Song = 0;
         Next_Song(0);
@@ -70,35 +79,28 @@ int Add_to_Playlist() {
 }
 
 int Open_Playlist() {
-    if (!Paused) Pause();
+    const Playback_Hold hold;
     char path[kPathSize];
     std::snprintf(path, sizeof path, "%s", kEmptySlot);
-    choose_file("Open Playlist file...", path, kPlaylistFilter);
-    // A cancelled or fruitless dialog keeps the current playlist file, its
-    // list and the pause.
-    if (!exists(path)) return 0;
+    Choose_File("Open Playlist file...", path, kPlaylistFilter);
+    // A cancelled or fruitless dialog, or a name that is no regular file,
+    // keeps the current playlist file and its list.
+    if (!Is_Regular_File(path)) return 0;
     std::snprintf(playlist_file, sizeof playlist_file, "%s", path);
-    if (Paused) Pause();
     return Populate();
 }
 
 int Save_Playlist() {
-    if (!Paused) Pause();
-    const int chosen = choose_file("Save Playlist As...", playlist_file, kPlaylistFilter);
-    if (Paused) Pause();
-    if (chosen) Write_Playlist(playlist_file);
+    const Playback_Hold hold;
+    // The dialog edits a copy: the playlist keeps its name unless the save
+    // succeeds.
+    char path[kPathSize];
+    std::snprintf(path, sizeof path, "%s", playlist_file);
+    if (!Choose_File("Save Playlist As...", path, kPlaylistFilter)) return 0;
+    std::string error;
+    if (Write_Playlist(path, &error))
+        std::snprintf(playlist_file, sizeof playlist_file, "%s", path);
+    else
+        allegro_message("Could not save the playlist to %s:\n%s", path, error.c_str());
     return 0;
-}
-
-bool Write_Playlist(const char *path) {
-    // The list goes to a file beside the old one, which it replaces only when
-    // complete: a failed save never costs the user the playlist they had.
-    const std::string temp = std::string(path) + kTempSuffix;
-    PACKFILE *file = pack_fopen(temp.c_str(), F_WRITE);
-    if (!file) return false;
-    const bool written = write_entries(file);
-    const bool closed = pack_fclose(file) == 0;
-    if (written && closed && std::rename(temp.c_str(), path) == 0) return true;
-    std::remove(temp.c_str());
-    return false;
 }

@@ -7,8 +7,6 @@
 namespace {
 
 constexpr const char *kImageFilter = "BMP;LBM;PCX;TGA;JPG";
-// The file dialog takes a quarter of the screen in each direction.
-constexpr int kDialogFraction = 4;
 
 // Replaces the loaded image by a copy stretched to the screen's size, so
 // that each frame copies the background instead of scaling it again (the
@@ -50,14 +48,10 @@ void load_bgfile() {
 }
 
 void Change_Background_Image(char *path) {
-    const bool was_paused = Paused != 0;
-    if (!was_paused) Pause();
-    file_select_ex("Select Backgrond Image File...", path, kImageFilter, kPathSize, SCREEN_W / kDialogFraction,
-                   SCREEN_H / kDialogFraction);
-    hidemouse();
-    // No usable choice: the old image stays, and so does the pause.
+    const Playback_Hold hold;
+    Choose_File("Select Backgrond Image File...", path, kImageFilter);
+    // No usable choice: the old image stays.
     if (!exists(path)) return;
     if (path != BGImageFile) std::snprintf(BGImageFile, sizeof BGImageFile, "%s", path);
     load_bgfile();
-    if (!was_paused) Pause();
 }

@@ -180,7 +180,7 @@ TEST_F(Background, TheDefaultJpegAndEveryKindChosenWithF5FillTheScreen) {
     }
 }
 
-TEST_F(Background, AFileThatIsNoImageGivesThePlainBackgroundAndNoFileKeepsThePause) {
+TEST_F(Background, AFileThatIsNoImageGivesThePlainBackgroundAndNoFileChangesNothing) {
     const Quadrants jpg{kBlue, kGreen, kYellow, kMagenta};
     ASSERT_TRUE(write_jpeg(s_.session(), s_.path("bg.jpg"), jpg));
     std::ofstream(s_.path("notes.txt")) << "not a picture\n";
@@ -190,11 +190,11 @@ TEST_F(Background, AFileThatIsNoImageGivesThePlainBackgroundAndNoFileKeepsThePau
     EXPECT_EQ(shot.count({0, 0, kL.controls.x, kL.current.y}, kBlack), kL.controls.x * kL.current.y);
     EXPECT_TRUE(near(shot.at(kL.width - 20, kL.height - 20), kPanelFill));
     EXPECT_FALSE(paused_shown());
-    // A name of no file: nothing changes but the pause, which stays.
+    // A name of no file changes nothing, the pause state included.
     choose_background(s_.path("missing.bmp"));
     shot = s_.shot();
     EXPECT_EQ(shot.count({0, 0, kL.controls.x, kL.current.y}, kBlack), kL.controls.x * kL.current.y);
-    EXPECT_TRUE(paused_shown());
+    EXPECT_FALSE(paused_shown());
 }
 
 }  // namespace

@@ -16,6 +16,7 @@ struct FakeStream {
     SAMPLE sample{};
     std::vector<unsigned char> data;
     bool lent = false;
+    bool running = true;
 };
 
 struct Timer {
@@ -32,6 +33,9 @@ std::vector<unsigned char> captured_bytes;
 std::vector<bool> silent_flags;
 int one_buffer_bytes = 0;
 int open_streams = 0;
+// The one voice the fake hands out, and the stream playing on it.
+constexpr int kFakeVoice = 0;
+FakeStream *voice_stream = nullptr;
 int adjusts = 0;
 fake_allegro::PlayCall last_play_call{};
 fake_allegro::AdjustCall last_adjust_call{};
@@ -136,6 +140,11 @@ int streams_open() {
     return open_streams;
 }
 
+bool voice_running() {
+    std::lock_guard<std::mutex> lock(state_mutex);
+    return voice_stream && voice_stream->running;
+}
+
 int timers_installed() {
     std::lock_guard<std::mutex> lock(timer_mutex);
     return static_cast<int>(timers.size());
@@ -160,12 +169,15 @@ AUDIOSTREAM *play_audio_stream(int len, int bits, int stereo, int freq, int vol,
     fs->stream.len = len;
     fs->stream.samp = &fs->sample;
     fs->stream.locked = nullptr;
+    fs->stream.voice = kFakeVoice;
+    voice_stream = fs;
     ++open_streams;
     return &fs->stream;
 }
 
 void stop_audio_stream(AUDIOSTREAM *stream) {
     std::lock_guard<std::mutex> lock(state_mutex);
+    if (voice_stream == fake_of(stream)) voice_stream = nullptr;
     delete fake_of(stream);
     --open_streams;
 }
@@ -173,7 +185,7 @@ void stop_audio_stream(AUDIOSTREAM *stream) {
 void *get_audio_stream_buffer(AUDIOSTREAM *stream) {
     std::lock_guard<std::mutex> lock(state_mutex);
     auto *fs = fake_of(stream);
-    if (fs->lent || free_buffers == 0) return nullptr;
+    if (fs->lent || !fs->running || free_buffers == 0) return nullptr;
     if (free_buffers > 0) --free_buffers;
     fs->lent = true;
     // Fill with a pattern, so a decoder that forgets to clear shows up.
@@ -188,6 +200,16 @@ void free_audio_stream_buffer(AUDIOSTREAM *stream) {
     fs->lent = false;
     captured_bytes.insert(captured_bytes.end(), fs->data.begin(), fs->data.end());
     silent_flags.push_back(all_silent(fs->data.data(), static_cast<int>(fs->data.size())));
+}
+
+void voice_start(int voice) {
+    std::lock_guard<std::mutex> lock(state_mutex);
+    if (voice == kFakeVoice && voice_stream) voice_stream->running = true;
+}
+
+void voice_stop(int voice) {
+    std::lock_guard<std::mutex> lock(state_mutex);
+    if (voice == kFakeVoice && voice_stream) voice_stream->running = false;
 }
 
 void adjust_sample(AL_CONST SAMPLE *, int vol, int pan, int freq, int loop) {

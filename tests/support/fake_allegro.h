@@ -43,6 +43,10 @@ AdjustCall last_adjust();
 int adjust_calls();
 int streams_open();
 
+// Whether the open stream's voice runs (voice_stop halts it, voice_start and
+// play_audio_stream start it). A halted voice frees no buffer.
+bool voice_running();
+
 // Number of param timers installed right now.
 int timers_installed();
 
