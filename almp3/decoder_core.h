@@ -9,6 +9,8 @@
 
 #include <cstdint>
 
+#include "frame_header.h"
+
 struct mpg123_handle_struct;
 
 // Largest input a state holds: several of the largest frames (2881 bytes)
@@ -60,14 +62,16 @@ int decodeMP3(DecoderState *state, const unsigned char *input, int input_len,
 // PCM bytes that the frame of the most recently read header decodes to.
 int core_frame_pcm_bytes(const DecoderState *state);
 
+// Input bytes the state still needs before the frame it holds the start of
+// is whole: the rest of the 4-byte header, then the rest of the frame. Feeding
+// exactly this much keeps the state from ever holding bytes past one frame,
+// so whatever follows a frame (a tag, padding) is seen before it is fed.
+// 0 after a refused header.
+int core_input_wanted(const DecoderState *state);
+
 // True when the state holds a whole frame behind a header it accepts, which
 // a decodeMP3 call without input would decode. Input fed in chunks larger
 // than a frame stays held, so "no more input" is not yet "nothing to decode".
 bool core_holds_frame(const DecoderState *state);
-
-// Sampling frequency in Hz by index (MPEG-1: 0-2, MPEG-2: 3-5, MPEG-2.5: 6-8).
-extern const int freqs[9];
-// Bit rates in kbit/s by [lsf][layer - 1][bitrate index].
-extern const int tabsel_123[2][3][16];
 
 #endif

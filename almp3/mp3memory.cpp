@@ -8,32 +8,30 @@
 
 namespace {
 
-constexpr int kHeaderBytes = 4;
-// The shortest frame a Layer II/III header can describe: MPEG-2 Layer III at
-// 8 kbit/s and 24000 Hz. No data holds more frames than this allows.
-constexpr int kShortestFrameLen = 24;
-
-// The Xing frame count when it is one the data can hold; otherwise the
-// constant-rate estimate. A count no data of this length could hold would
-// make a tiny file claim hours of audio (and a sample of gigabytes).
-int frame_count_of(const Mp3Memory &m) {
-    const XingInfo *x = m.xing.get();
-    if (x && (x->flags & kXingFrames) && x->frames >= 0 && x->frames <= m.audio_len / kShortestFrameLen)
-        return x->frames;
-    return m.audio_len / m.frame_len;
-}
+constexpr int kBitsPerKbit = 1000;
+constexpr int kBytesPerSample = 2;
 
 void take_first_frame(Mp3Memory &m, const FirstFrame &f) {
     m.freq = freqs[f.sampling_frequency];
     m.stereo = f.channels > 1 ? kTrue : kFalse;
-    m.bitrate = tabsel_123[f.lsf][f.layer - 1][f.bitrate_index] * 1000;
+    m.bitrate = tabsel_123[f.lsf][f.layer - 1][f.bitrate_index] * kBitsPerKbit;
     m.layer = f.layer;
     m.frame_len = f.framesize + kHeaderBytes;
     m.pcm_per_frame = pcm_per_frame_of(f);
+    m.samples_per_frame = m.pcm_per_frame / (kBytesPerSample * f.channels);
     // Without memory for the Xing record the object positions by the
     // constant-rate estimate.
     m.xing.reset(read_xing(m.first_frame, m.audio_len, f));
-    m.frame_count = frame_count_of(m);
+}
+
+// Counts the frames by their headers. Tags and padding behind the last
+// frame, and rubbish with no frame after it, are not audio: the data ends
+// with the last frame. Damage with frames after it stays inside the data,
+// where playback reports it.
+void walk(Mp3Memory &m) {
+    const FrameWalk w = walk_frames(m.first_frame, m.audio_len);
+    m.frame_count = static_cast<int>(w.frames);
+    if (!w.damaged) m.audio_len = static_cast<int>(w.audio_end);
 }
 
 }  // namespace
@@ -41,28 +39,28 @@ void take_first_frame(Mp3Memory &m, const FirstFrame &f) {
 Mp3Memory *almp3_create_mp3(const void *data, int data_len) {
     if (!data || data_len <= 0) return nullptr;
     const auto *start = static_cast<const unsigned char *>(data);
-    int len = data_len;
-    const bool trailing_tag = len >= kTagBlockLen && tag_block_at(start, len - kTagBlockLen, len);
-    if (trailing_tag) len -= kTagBlockLen;
-    const int tag_len = id3v2_tag_len(start, len);
-    if (tag_len > len) return nullptr;
-    start += tag_len;
-    len -= tag_len;
+    // Tags at both ends are set aside by their sizes, whatever their size.
+    const int64_t trail = trailing_tags_len(start, data_len);
+    const int64_t lead = leading_gaps_len(start, data_len - trail);
+    if (lead >= data_len - trail) return nullptr;
+    start += lead;
+    const int len = static_cast<int>(data_len - trail - lead);
 
     // find_first_frame accepts only headers that pass the frame-header test:
     // the frame is Layer II or III and has a positive size.
     FirstFrame first{};
     const int window = std::min(len, kFirstFrameSearchLimit);
-    if (window <= 0 || !find_first_frame(start, window, &first)) return nullptr;
+    if (!find_first_frame(start, window, &first)) return nullptr;
 
     std::unique_ptr<Mp3Memory> m(new (std::nothrow) Mp3Memory);
     if (!m || !InitMP3(&m->decoder)) return nullptr;
     m->first_frame = start + first.offset;
     m->read_pos = m->first_frame;
     m->audio_len = len - first.offset;
-    m->lead_len = tag_len + first.offset;
-    m->trail_len = trailing_tag ? kTagBlockLen : 0;
+    m->lead_len = static_cast<int>(lead) + first.offset;
     take_first_frame(*m, first);
+    walk(*m);
+    m->trail_len = data_len - m->lead_len - m->audio_len;
     return m.release();
 }
 

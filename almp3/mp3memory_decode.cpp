@@ -1,19 +1,12 @@
-// One decode step of the in-memory object: feeds the decoder slices of the
-// caller's data from read_pos until it gives a frame, and never lets a frame
-// write more PCM than the room it is given.
+// One decode step of the in-memory object: feeds the decoder the caller's
+// data from read_pos until it gives a frame, and never lets a frame write
+// more PCM than the room it is given.
 #include <algorithm>
 #include <cstring>
 
 #include "mp3memory_record.h"
 
 namespace {
-
-constexpr int kHeaderBytes = 4;
-
-// Bytes handed to the decoder per call: a whole frame and the next header
-// for constant-rate data, a fixed chunk for data whose frames vary (those
-// carry a Xing header).
-int feed_chunk(const Mp3Memory &m) { return m.xing ? kXingFeedChunk : m.frame_len + kHeaderBytes; }
 
 // True when the core refused a whole frame only because its PCM does not
 // fit into capacity bytes (a positive size means the core accepted the
@@ -44,9 +37,18 @@ bool data_used_up(const Mp3Memory &m) {
     return read_offset(m) >= m.audio_len && !core_holds_frame(&m.decoder);
 }
 
-void advance_read_pos(Mp3Memory &m, int n) {
-    const int offset = std::min(read_offset(m) + n, m.audio_len);
+void advance_read_pos(Mp3Memory &m, int64_t n) {
+    const int64_t offset = std::min<int64_t>(read_offset(m) + n, m.audio_len);
     m.read_pos = m.first_frame + offset;
+}
+
+void pass_gaps(Mp3Memory &m) {
+    if (m.decoder.held > 0) return;
+    while (read_offset(m) < m.audio_len && frame_len_at(m.first_frame, read_offset(m), m.audio_len) == 0) {
+        const int64_t n = gap_at(m.first_frame, read_offset(m), m.audio_len).len;
+        if (n == 0) return;
+        advance_read_pos(m, n);
+    }
 }
 
 void restart_decoder(Mp3Memory &m) {
@@ -63,12 +65,13 @@ int almp3_decode_frame_mp3(Mp3Memory *mp3, const unsigned char *in, unsigned cha
     const int capacity = std::clamp(room, 0, kCoreOutputCapacity);
     *in_count = 0;
     *out_count = 0;
-    // A frame the decoder already holds whole needs no new input.
+    // A frame the decoder already holds whole needs no new input. Feeding
+    // exactly what the frame lacks keeps the decoder from holding anything
+    // past it.
     int rc = decodeMP3(&d, nullptr, 0, out, capacity, out_count);
-    const int chunk = feed_chunk(*mp3);
     int remaining = mp3->audio_len - static_cast<int>(in - mp3->first_frame);
     while (rc == 1 && remaining > 0) {
-        const int n = std::min(chunk, remaining);
+        const int n = std::min(core_input_wanted(&d), remaining);
         rc = decodeMP3(&d, in, n, out, capacity, out_count);
         in += n;
         *in_count += n;

@@ -48,6 +48,7 @@ bool decode_step(Mp3Memory &m, DecodeRun &run) {
 
 Fill fill_buffer(Mp3Memory &m, DecodeRun &run) {
     while (run.total < run.capacity) {
+        pass_gaps(m);
         if (data_used_up(m)) {
             if (!run.looping) return Fill::kDataUsedUp;
             wrap_to_start(m);

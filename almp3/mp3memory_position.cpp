@@ -1,8 +1,8 @@
 // Where playback of the in-memory object stands, how long its data is, and
-// moving the position. Byte places come from the Xing table of contents when
-// the data has one, else from a constant-rate estimate (frames of frame_len
-// bytes); the data is never scanned. The decoding that follows copes with a
-// place that is not a frame boundary.
+// moving the position. The length is the frames the header walk counted,
+// timed exactly; byte places come from the Xing table of contents when the
+// data has one that fits it, else from the data's mean frame length. The
+// decoding that follows copes with a place that is not a frame boundary.
 #include <algorithm>
 #include <climits>
 #include <cstdint>
@@ -13,34 +13,27 @@ namespace {
 
 using Hold = std::lock_guard<std::mutex>;
 
-constexpr int kMsecsPerSec = 1000;
-
 int saturate(int64_t v) { return static_cast<int>(std::clamp<int64_t>(v, INT_MIN, INT_MAX)); }
 
-int truncate_to_int(double v) {
-    return v >= static_cast<double>(INT_MAX) ? INT_MAX : v <= static_cast<double>(INT_MIN) ? INT_MIN : static_cast<int>(v);
+int64_t frames_in_msecs(const Mp3Memory &m, int64_t msecs) {
+    return msecs_to_frames(msecs, m.samples_per_frame, m.freq);
 }
-
-int bytes_per_sample_frame(const Mp3Memory &m) { return (m.bits / 8) * (m.stereo ? 2 : 1); }
-
-int msecs_per_frame(const Mp3Memory &m) {
-    const double bytes_per_sec = static_cast<double>(bytes_per_sample_frame(m)) * m.freq;
-    return static_cast<int>(m.pcm_per_frame / bytes_per_sec * kMsecsPerSec);
-}
-
-int64_t frames_in_msecs(const Mp3Memory &m, int64_t msecs) { return msecs / msecs_per_frame(m); }
 
 // Offset of frame f by the table of contents, or -1 when the data has no
-// usable table for it (callers then use the constant-rate estimate).
+// table, or a Xing header whose counts do not describe the data.
 int64_t table_offset(const Mp3Memory &m, int64_t f) {
     const XingInfo *x = m.xing.get();
-    const bool usable = x && (x->flags & kXingFrames) && (x->flags & kXingToc) && f < x->frames;
-    return usable ? xing_toc_offset(*x, static_cast<int>(f), m.audio_len) : -1;
+    const bool usable = x && (x->flags & kXingToc) && xing_fits(*x, m.audio_len) && f < m.frame_count;
+    return usable ? xing_toc_offset(*x, f, m.frame_count, m.audio_len) : -1;
 }
 
-// Every estimate is kept inside the data: a Xing frame count larger than the
-// constant-rate estimate, or a relative move from a place the table chose,
-// could otherwise point before the first frame or past the end.
+// The constant-rate estimate: frames of the data's mean frame length.
+int64_t estimated_offset(const Mp3Memory &m, int64_t frames) {
+    return frames * m.audio_len / m.frame_count;
+}
+
+// Every estimate is kept inside the data: a relative move from a place the
+// table chose could otherwise point before the first frame or past the end.
 void set_read_offset(Mp3Memory &m, int64_t offset) {
     m.read_pos = m.first_frame + std::clamp<int64_t>(offset, 0, m.audio_len);
 }
@@ -48,7 +41,7 @@ void set_read_offset(Mp3Memory &m, int64_t offset) {
 void go_to_frame(Mp3Memory &m, int64_t f) {
     if (f < 0 || f >= m.frame_count) return;
     int64_t offset = table_offset(m, f);
-    if (offset < 0) offset = int64_t{m.frame_len} * f;
+    if (offset < 0) offset = estimated_offset(m, f);
     set_read_offset(m, offset);
     m.frame_pos = static_cast<int>(f);
     m.restart_pending = kTrue;
@@ -59,7 +52,7 @@ void move_by_frames(Mp3Memory &m, int64_t d) {
     if (target < 0 || target >= m.frame_count) return;
     int64_t offset = table_offset(m, target);
     // The constant-rate move keeps read_pos's lead over the decoded frames.
-    if (offset < 0) offset = read_offset(m) + int64_t{m.frame_len} * d;
+    if (offset < 0) offset = read_offset(m) + (d < 0 ? -estimated_offset(m, -d) : estimated_offset(m, d));
     set_read_offset(m, offset);
     m.frame_pos = static_cast<int>(target);
     m.restart_pending = kTrue;
@@ -72,12 +65,16 @@ void go_to_byte(Mp3Memory &m, int64_t p) {
     m.restart_pending = kTrue;
     p = std::max<int64_t>(p, 0);
     m.read_pos = m.first_frame + p;
-    m.frame_pos = static_cast<int>(p / m.frame_len);
+    m.frame_pos = static_cast<int>(p * m.frame_count / m.audio_len);
 }
+
+int64_t length_msecs(const Mp3Memory &m) { return frames_to_msecs(m.frame_count, m.samples_per_frame, m.freq); }
 
 }  // namespace
 
-int almp3_get_msecs_per_frame_mp3(Mp3Memory *mp3) { return msecs_per_frame(*mp3); }
+int almp3_get_msecs_per_frame_mp3(Mp3Memory *mp3) {
+    return whole_msecs_per_frame(mp3->samples_per_frame, mp3->freq);
+}
 
 int almp3_get_pos_frames_mp3(Mp3Memory *mp3) {
     Hold hold(mp3->lock);
@@ -86,8 +83,7 @@ int almp3_get_pos_frames_mp3(Mp3Memory *mp3) {
 
 int almp3_get_pos_msecs_mp3(Mp3Memory *mp3) {
     Hold hold(mp3->lock);
-    const double pcm = static_cast<double>(int64_t{mp3->pcm_per_frame} * mp3->frame_pos);
-    return truncate_to_int(pcm / bytes_per_sample_frame(*mp3) / mp3->freq * kMsecsPerSec);
+    return saturate(frames_to_msecs(mp3->frame_pos, mp3->samples_per_frame, mp3->freq));
 }
 
 int almp3_get_pos_secs_mp3(Mp3Memory *mp3) { return almp3_get_pos_msecs_mp3(mp3) / kMsecsPerSec; }
@@ -99,13 +95,9 @@ int almp3_get_pos_bytes_mp3(Mp3Memory *mp3) {
 
 int almp3_get_length_frames_mp3(Mp3Memory *mp3) { return mp3->frame_count; }
 
-int almp3_get_length_msecs_mp3(Mp3Memory *mp3) {
-    return saturate(int64_t{mp3->frame_count} * msecs_per_frame(*mp3));
-}
+int almp3_get_length_msecs_mp3(Mp3Memory *mp3) { return saturate(length_msecs(*mp3)); }
 
-int almp3_get_length_secs_mp3(Mp3Memory *mp3) {
-    return saturate(int64_t{mp3->frame_count} * msecs_per_frame(*mp3) / kMsecsPerSec);
-}
+int almp3_get_length_secs_mp3(Mp3Memory *mp3) { return saturate(length_msecs(*mp3) / kMsecsPerSec); }
 
 int almp3_get_length_bytes_mp3(Mp3Memory *mp3) { return mp3->audio_len + mp3->lead_len + mp3->trail_len; }
 

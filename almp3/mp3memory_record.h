@@ -48,7 +48,8 @@ struct Mp3Memory {
     int frame_len = 0;
     int bitrate = 0;
     int layer = 0;
-    int frame_count = 0;
+    int frame_count = 0;  // whole frames in the data, by the header walk
+    int samples_per_frame = 0;  // per channel
     int frame_pos = 0;
     AUDIOSTREAM *stream = nullptr;
     int freq = 0;
@@ -78,9 +79,13 @@ inline int read_offset(const Mp3Memory &m) { return static_cast<int>(m.read_pos 
 // a feeding chunk of several frames: those are still to be played.
 bool data_used_up(const Mp3Memory &m);
 
+// At a frame boundary (the decoder holds nothing), moves read_pos over the
+// tags and zero padding that lie there, by their sizes.
+void pass_gaps(Mp3Memory &m);
+
 // Moves read_pos forward by n bytes, never past the end of the audio data
 // (every reader treats an offset at the end as "data used up").
-void advance_read_pos(Mp3Memory &m, int n);
+void advance_read_pos(Mp3Memory &m, int64_t n);
 
 // Decodes one frame from read_pos (passed as in) into out, where room bytes
 // are free; never writes more than room. A frame whose PCM is larger than

@@ -1,20 +1,17 @@
 // Recovery after a bad frame: a bounded byte-wise search for the next frame
-// that decodes and is followed by another valid header.
+// that decodes and is followed by another frame, a tag or the data's end.
 #include <algorithm>
 
 #include "mp3memory_record.h"
 
 namespace {
 
-constexpr int kHeaderBytes = 4;
-
 // Tries the candidate at read_pos with a fresh decoder.
 bool accept_candidate(Mp3Memory &m, DecodeRun &run) {
     if (!frame_header_ok(m.read_pos, 0, m.audio_len - read_offset(m))) return false;
     restart_decoder(m);
     if (decode_at_read_pos(m, run) != kFrameDecoded) return false;
-    const int64_t next = int64_t{read_offset(m)} + m.decoder.framesize + kHeaderBytes;
-    return next >= m.audio_len || frame_header_ok(m.first_frame, next, m.audio_len);
+    return frame_confirmed(m.first_frame, read_offset(m), m.decoder.framesize + kHeaderBytes, m.audio_len);
 }
 
 }  // namespace

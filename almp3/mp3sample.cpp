@@ -20,14 +20,14 @@ void rewind_object(Mp3Memory &m) {
     m.frame_pos = 0;
 }
 
-// Decodes frames until the data ends or the sample is full; frames beyond
-// the sample's size (frame_count counted too few) are not decoded. Each
+// Decodes frames until the data ends or the sample is full (the header
+// walk counted every frame, so it holds them all). Each
 // frame is made unsigned as soon as it is written, while it is still in
 // the cache. The written bytes are contiguous from the start: only the
 // tail after them needs silence. Returns false when the data is damaged
 // beyond repair.
 bool decode_into(Mp3Memory &m, DecodeRun &run) {
-    while (!data_used_up(m) && run.total < run.capacity) {
+    for (pass_gaps(m); !data_used_up(m) && run.total < run.capacity; pass_gaps(m)) {
         const int step_offset = read_offset(m);
         if (decode_at_read_pos(m, run) == kFrameBad && !resynchronise(m, step_offset, run)) return false;
         pcm_to_unsigned(run.base + run.total, run.out_count);

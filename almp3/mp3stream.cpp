@@ -8,7 +8,6 @@
 
 namespace {
 
-constexpr int kHeaderBytes = 4;
 constexpr int kBitsPerKbit = 1000;
 // Offsets into the two-block window must fit an int.
 constexpr int kMaxBlockLen = INT_MAX / 2;
@@ -51,6 +50,16 @@ void fill_parameters(Mp3Stream *s, const FirstFrame &f, int len, int is_last) {
     s->layer = f.layer;
     s->frame_len = f.framesize + kHeaderBytes;
     s->pcm_per_frame = pcm_per_frame_of(f);
+    constexpr int kBytesPerSample = kOutputBits / 8;
+    s->samples_per_frame = s->pcm_per_frame / (kBytesPerSample * f.channels);
+}
+
+// Walks the frames of the first block that follow the first frame, leaving
+// out a Xing header's frame, which says nothing of the bit rate.
+FrameWalk walk_first_block(const Mp3Stream &s, const unsigned char *block, int len) {
+    const int from = s.lead_len + (s.xing ? s.frame_len : 0);
+    if (from >= len) return FrameWalk{};
+    return walk_frames(block + from, len - from);
 }
 
 }  // namespace
@@ -58,14 +67,20 @@ void fill_parameters(Mp3Stream *s, const FirstFrame &f, int len, int is_last) {
 extern "C" {
 
 Mp3Stream *almp3_create_mp3stream(const void *data, int len, int is_last) {
-    const int scan_len = std::min(len, kFirstFrameSearchLimit);
-    if (!data || scan_len <= 0 || len > kMaxBlockLen) return nullptr;
+    if (!data || len <= 0 || len > kMaxBlockLen) return nullptr;
     const auto *bytes = static_cast<const unsigned char *>(data);
+    // Tags and padding in front are passed over by their sizes; the search
+    // for the first frame starts behind them.
+    const int64_t lead = leading_gaps_len(bytes, len);
+    if (lead >= len) return nullptr;
+    const int start = static_cast<int>(lead);
+    const int scan_len = std::min(len - start, kFirstFrameSearchLimit);
 
     // The frame-header test admits Layer II and III only, so a stream of any
     // other layer finds no first frame.
     FirstFrame first{};
-    if (!find_first_frame(bytes, scan_len, &first)) return nullptr;
+    if (!find_first_frame(bytes + start, scan_len, &first)) return nullptr;
+    first.offset += start;
 
     std::unique_ptr<Mp3Stream> s = allocate_stream(bytes, len);
     if (!s) return nullptr;
@@ -74,6 +89,7 @@ Mp3Stream *almp3_create_mp3stream(const void *data, int len, int is_last) {
     // it the stream simply plays as one without a Xing header.
     s->xing.reset(read_xing(bytes + first.offset, len - first.offset, first));
     s->frame_count = s->xing && (s->xing->flags & kXingFrames) ? s->xing->frames : -1;
+    s->first_walk = walk_first_block(*s, bytes, len);
     return s.release();
 }
 

@@ -36,6 +36,7 @@ int almp3_play_ex_mp3stream(Mp3Stream *s, int buffer_len, int vol, int pan, int 
     s->stream = play_audio_stream(samples, s->bits, s->stereo, s->freq, vol, pan);
     if (!s->stream) return 0;
     s->end_countdown = 0;
+    s->end_result = 1;
     if (speed != kNormalSpeed) adjust_sample(s->stream->samp, vol, pan, speed, TRUE);
     if (s->autopoll_on) install_timer_locked(s);
     return 0;

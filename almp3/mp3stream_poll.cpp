@@ -1,6 +1,7 @@
 // The poll: fills one free audio-stream buffer with decoded frames from the
-// data window, skipping damaged stretches by a bounded search, and ends the
-// output with two silent buffers once the final block has been decoded.
+// data window, passing over tags and padding between frames by their sizes
+// and damaged stretches by a bounded search, and ends the output with two
+// silent buffers once the data holds no further frame.
 #include <algorithm>
 #include <cstring>
 
@@ -8,8 +9,12 @@
 
 namespace {
 
-constexpr int kHeaderBytes = 4;
 constexpr int kSilentTailBuffers = 2;
+constexpr int kDamaged = -2;
+// The longest marker a tag is known by ("LYRICSBEGIN"): with fewer bytes
+// than this left before the end of the window, what starts there is decided
+// once the next block is at hand.
+constexpr int kLongestMarker = 11;
 
 // The bytes the object decodes from and where they end.
 struct Window {
@@ -60,19 +65,19 @@ void reset_decoder(Mp3Stream &s) {
     InitMP3(&s.decoder);
 }
 
-// Decodes what the decoder holds, feeding it chunks from read_pos while it
-// asks for more. The core never writes more than the room left.
+// Decodes what the decoder holds, feeding it from read_pos exactly the bytes
+// the frame it holds still lacks, so it never holds anything past the frame.
+// The core never writes more than the room left.
 Attempt decode_attempt(Fill &f) {
     Mp3Stream &s = f.s;
     unsigned char *out = f.out + f.written;
     const int capacity = std::min(f.room(), kCoreOutputCapacity);
-    const int chunk = s.xing ? kXingFeedChunk : s.frame_len + kHeaderBytes;
     const int avail = f.w.end - s.read_pos;
     int produced = 0;
     int consumed = 0;
     int rc = decodeMP3(&s.decoder, nullptr, 0, out, capacity, &produced);
     while (rc == 1 && consumed < avail) {
-        const int n = std::min(chunk, avail - consumed);
+        const int n = std::min(core_input_wanted(&s.decoder), avail - consumed);
         rc = decodeMP3(&s.decoder, f.w.data + s.read_pos + consumed, n, out, capacity, &produced);
         consumed += n;
     }
@@ -105,6 +110,7 @@ void decode_oversized(Fill &f) {
 // the buffer must be handed back now.
 bool apply(Fill &f, const Attempt &a, Outcome o) {
     advance(f.s, a.consumed);
+    if (o != Outcome::kNeedMore) f.s.rubbish = 0;
     if (o == Outcome::kFrame) {
         ++f.s.frame_pos;
         f.written += a.produced;
@@ -118,46 +124,100 @@ bool apply(Fill &f, const Attempt &a, Outcome o) {
     return true;
 }
 
-bool followed_by_header(const Fill &f) {
-    const int64_t next = int64_t{f.s.read_pos} + f.s.decoder.framesize + kHeaderBytes;
-    return next >= f.w.end || frame_header_ok(f.w.data, next, f.w.end);
+bool followed_by_frame(const Fill &f) {
+    return frame_confirmed(f.w.data, f.s.read_pos, f.s.decoder.framesize + kHeaderBytes, f.w.end);
+}
+
+bool final_block_given(const Mp3Stream &s) { return s.last_len != kNotFinal; }
+
+// Passes over a tag at read_pos by its size, also into blocks still to come.
+void pass_over(Mp3Stream &s, const Window &w, int64_t len) {
+    const int64_t here = std::min<int64_t>(len, w.end - s.read_pos);
+    advance(s, static_cast<int>(here));
+    s.skip_left = len - here;
+}
+
+enum class Boundary { kFrame, kRubbish, kExhausted };
+
+// At a frame boundary (the decoder holds nothing): finishes passing over a
+// tag begun in an earlier block, then over every tag and run of zero bytes
+// at read_pos. Tells what follows.
+Boundary pass_gaps(Fill &f) {
+    Mp3Stream &s = f.s;
+    for (;;) {
+        if (s.skip_left > 0) pass_over(s, f.w, s.skip_left);
+        const int left = f.w.end - s.read_pos;
+        if (s.skip_left > 0 || left <= 0) return Boundary::kExhausted;
+        if (frame_len_at(f.w.data, s.read_pos, f.w.end) > 0) return Boundary::kFrame;
+        // A marker cut by the window's end is read whole from the next one.
+        // In two-block mode read_pos then lies in the next block, which
+        // becomes the current one.
+        const bool cut = left < kLongestMarker && !final_block_given(s) &&
+                         (s.wants_block || s.read_pos >= s.block_len);
+        if (cut) return Boundary::kExhausted;
+        const Gap g = gap_at(f.w.data, s.read_pos, f.w.end);
+        if (g.len == 0) return Boundary::kRubbish;
+        pass_over(s, f.w, g.len);
+        // Zeros may go on in the next block: they are looked at afresh there.
+        if (g.zeros) s.skip_left = 0;
+    }
 }
 
 enum class Search { kFound, kExhausted, kLost };
 
-// Searches byte by byte from read_pos, at most kResyncSearchLimit positions,
-// for a frame that decodes and is followed by another header (or by the end
-// of the data at hand). On kFound, *a and *o describe the accepted attempt.
-// A search that finds nothing leaves the decoder empty, so bytes of a
-// rejected candidate are never decoded later.
+// Searches byte by byte from read_pos for a frame that decodes and is
+// followed by another frame, a tag or the end of the data at hand, passing
+// over tags by their sizes. The count of bytes searched carries over from
+// poll to poll until a frame is accepted, so the limit holds whatever the
+// block size. On kFound, *a and *o describe the accepted attempt. A search
+// that finds nothing leaves the decoder empty, so bytes of a rejected
+// candidate are never decoded later.
 Search resync(Fill &f, Attempt *a, Outcome *o) {
     Mp3Stream &s = f.s;
-    for (int searched = 0;; ++searched, advance(s, 1)) {
-        const bool exhausted = s.read_pos >= f.w.end;
-        if (exhausted || searched == kResyncSearchLimit) {
+    for (;;) {
+        if (s.skip_left > 0) pass_over(s, f.w, s.skip_left);
+        const bool exhausted = s.read_pos >= f.w.end || s.skip_left > 0;
+        if (exhausted || s.rubbish >= kResyncSearchLimit) {
             reset_decoder(s);
             return exhausted ? Search::kExhausted : Search::kLost;
         }
-        if (!frame_header_ok(f.w.data, s.read_pos, f.w.end)) continue;
-        reset_decoder(s);
-        *a = decode_attempt(f);
-        *o = classify(f, *a);
-        const bool decoded = *o == Outcome::kFrame || *o == Outcome::kTooBig;
-        if (*o == Outcome::kNeedMore || (decoded && followed_by_header(f))) return Search::kFound;
+        if (frame_len_at(f.w.data, s.read_pos, f.w.end) > 0) {
+            reset_decoder(s);
+            *a = decode_attempt(f);
+            *o = classify(f, *a);
+            const bool decoded = *o == Outcome::kFrame || *o == Outcome::kTooBig;
+            if (*o == Outcome::kNeedMore || (decoded && followed_by_frame(f))) return Search::kFound;
+        } else if (const Gap g = gap_at(f.w.data, s.read_pos, f.w.end); g.len > 0 && !g.zeros) {
+            pass_over(s, f.w, g.len);
+            continue;
+        }
+        ++s.rubbish;
+        advance(s, 1);
     }
+}
+
+// After the search gave up with the final block at hand: rubbish with no
+// frame after it is the end of the audio, not damage.
+bool frames_follow(const Fill &f) {
+    return next_confirmed_frame(f.w.data, f.s.read_pos, f.w.end, f.w.end) >= 0;
 }
 
 FillEnd fill(Fill &f) {
     Mp3Stream &s = f.s;
     while (f.written < f.capacity) {
-        if (tag_block_at(f.w.data, s.read_pos, f.w.end)) {
-            advance(s, kTagBlockLen);
-            reset_decoder(s);
-        }
+        // A frame begun in the previous window is finished first; within a
+        // search for the next frame, the search goes on.
+        Boundary b = Boundary::kFrame;
+        if (s.decoder.held == 0) b = s.rubbish > 0 ? Boundary::kRubbish : pass_gaps(f);
+        if (b == Boundary::kExhausted) return FillEnd::kExhausted;
         // Frames the decoder already holds are decoded even when no bytes
         // are left to feed, so the last ones are not lost.
-        Attempt a = decode_attempt(f);
-        Outcome o = classify(f, a);
+        Attempt a{};
+        Outcome o = Outcome::kBad;
+        if (b == Boundary::kFrame) {
+            a = decode_attempt(f);
+            o = classify(f, a);
+        }
         if (o == Outcome::kNeedMore) {
             advance(s, a.consumed);
             return FillEnd::kExhausted;
@@ -165,7 +225,8 @@ FillEnd fill(Fill &f) {
         if (o == Outcome::kBad) {
             const Search r = resync(f, &a, &o);
             if (r == Search::kExhausted) return FillEnd::kExhausted;
-            if (r == Search::kLost) return FillEnd::kLost;
+            if (r == Search::kLost) return final_block_given(s) && !frames_follow(f) ? FillEnd::kExhausted
+                                                                                      : FillEnd::kLost;
         }
         if (!apply(f, a, o)) return FillEnd::kFull;
     }
@@ -215,7 +276,7 @@ int silent_tail(Mp3Stream *s, unsigned char *out, int bytes) {
     hand_back(s, out, bytes);
     if (--s->end_countdown > 0) return 0;
     stream_stop_locked(s);
-    return 1;
+    return s->end_result;
 }
 
 }  // namespace
@@ -238,8 +299,11 @@ int stream_poll_locked(Mp3Stream *s) {
     hand_back(s, out, capacity);
     switch (end) {
     case FillEnd::kLost:
-        stream_stop_locked(s);
-        return -2;
+        // The sound already in the audio stream plays out behind two silent
+        // buffers, as at a clean end; the last poll then reports the damage.
+        s->end_countdown = kSilentTailBuffers;
+        s->end_result = kDamaged;
+        return 0;
     case FillEnd::kExhausted:
         return data_exhausted(s, f.written);
     case FillEnd::kFull:

@@ -1,7 +1,9 @@
 // Positions, lengths and seek offsets of the streaming object. The object
 // never sees the whole source, so lengths and seeks work from the first
-// frame, the Xing header and the source size the caller gives. Nothing here
-// changes the object.
+// block's frames, the Xing header and the source size the caller gives.
+// Times are samples divided by the rate, exact to the millisecond. Nothing
+// here changes the object.
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 
@@ -9,16 +11,8 @@
 
 namespace {
 
-constexpr int kMsecsPerSec = 1000;
 constexpr int kOutside = -1;
-
-int channels(const Mp3Stream &s) { return s.stereo ? 2 : 1; }
-
-// Whole milliseconds of one frame, truncated (26 at 44100 Hz, 1152 samples).
-int msecs_per_frame(const Mp3Stream &s) {
-    const int64_t bytes_per_sec = int64_t{s.bits / 8} * s.freq * channels(s);
-    return static_cast<int>(int64_t{s.pcm_per_frame} * kMsecsPerSec / bytes_per_sec);
-}
+constexpr int64_t kBitsPerByte = 8;
 
 int clamp_to_int(int64_t v) {
     if (v > INT_MAX) return INT_MAX;
@@ -26,23 +20,62 @@ int clamp_to_int(int64_t v) {
     return static_cast<int>(v);
 }
 
-int64_t frames_in_source(const Mp3Stream &s, int total_bytes) {
-    return s.frame_count != -1 ? s.frame_count : total_bytes / s.frame_len;
+// The bytes of audio in a source of total_bytes: from the first frame on.
+int64_t audio_bytes(const Mp3Stream &s, int total_bytes) {
+    return std::max<int64_t>(0, int64_t{total_bytes} - s.lead_len);
 }
 
-bool has_toc(const Mp3Stream &s) {
-    return s.xing && (s.xing->flags & kXingFrames) && (s.xing->flags & kXingToc);
+const XingInfo *fitting_xing(const Mp3Stream &s, int64_t audio) {
+    return s.xing && xing_fits(*s.xing, audio) ? s.xing.get() : nullptr;
 }
 
-// Source offset of a target frame, or -1 outside the source. estimate_from
-// and amount give the constant-rate estimate: estimate_from + amount frames.
-int seek_frame(const Mp3Stream &s, int64_t target, int64_t estimate_from, int64_t amount, int total_bytes) {
-    if (target < 0 || target >= frames_in_source(s, total_bytes)) return kOutside;
-    if (has_toc(s) && target < s.xing->frames) {
-        const int64_t offset = xing_toc_offset(*s.xing, static_cast<int>(target), total_bytes);
-        if (offset >= 0) return static_cast<int>(offset);
+// Without a Xing header that fits, a constant bit rate is assumed when the
+// frames of the first block all share the first one's; then bytes to time is
+// exact arithmetic (bytes x 8 / bit rate), whatever the padding. Otherwise
+// the mean frame length of the first block's frames stands for all of them.
+bool constant_rate(const Mp3Stream &s) { return s.first_walk.one_bitrate || s.first_walk.frames == 0; }
+
+// Frames in audio bytes of audio, by the estimate above, to the nearest
+// whole frame: padding makes CBR frames differ by a byte, so whole frames
+// fill a few bytes more or less than their exact share.
+int64_t estimated_frames(const Mp3Stream &s, int64_t audio) {
+    if (constant_rate(s)) {
+        const int64_t frame_bits = int64_t{s.bitrate} * s.samples_per_frame;
+        return (audio * kBitsPerByte * s.freq + frame_bits / 2) / frame_bits;
     }
-    int64_t offset = estimate_from + amount * s.frame_len;
+    return (audio * s.first_walk.frames + s.first_walk.frame_bytes / 2) / s.first_walk.frame_bytes;
+}
+
+// Bytes from the first frame to the start of frame f, by the same estimate.
+int64_t estimated_offset(const Mp3Stream &s, int64_t f) {
+    if (constant_rate(s))
+        return f * s.bitrate * s.samples_per_frame / (kBitsPerByte * s.freq);
+    return f * s.first_walk.frame_bytes / s.first_walk.frames;
+}
+
+int64_t frames_in_source(const Mp3Stream &s, int total_bytes) {
+    const int64_t audio = audio_bytes(s, total_bytes);
+    const XingInfo *x = fitting_xing(s, audio);
+    return x ? xing_total_frames(*x) : estimated_frames(s, audio);
+}
+
+// Source offset of a target frame, or -1 outside the source. A relative
+// estimate moves from byte_pos by amount frames; an absolute one counts from
+// the first frame. Offsets within the audio have the leading bytes added.
+int seek_frame(const Mp3Stream &s, int64_t target, bool relative, int64_t amount, int total_bytes) {
+    const int64_t frames = frames_in_source(s, total_bytes);
+    if (target < 0 || target >= frames) return kOutside;
+    const int64_t audio = audio_bytes(s, total_bytes);
+    const XingInfo *x = fitting_xing(s, audio);
+    int64_t offset = 0;
+    if (x && (x->flags & kXingToc)) {
+        offset = s.lead_len + xing_toc_offset(*x, target, frames, audio);
+    } else if (relative) {
+        const int64_t move = estimated_offset(s, amount < 0 ? -amount : amount);
+        offset = s.byte_pos + (amount < 0 ? -move : move);
+    } else {
+        offset = s.lead_len + estimated_offset(s, target);
+    }
     // The target lies inside the source, so an estimate before its start
     // means its first byte.
     if (offset < 0) offset = 0;
@@ -50,11 +83,11 @@ int seek_frame(const Mp3Stream &s, int64_t target, int64_t estimate_from, int64_
 }
 
 int seek_abs(const Mp3Stream &s, int64_t target, int total_bytes) {
-    return seek_frame(s, target, 0, target, total_bytes);
+    return seek_frame(s, target, false, target, total_bytes);
 }
 
 int seek_rel(const Mp3Stream &s, int64_t amount, int total_bytes) {
-    return seek_frame(s, s.frame_pos + amount, s.byte_pos, amount, total_bytes);
+    return seek_frame(s, s.frame_pos + amount, true, amount, total_bytes);
 }
 
 int seek_byte(const Mp3Stream &s, int64_t p, int total_bytes) {
@@ -62,7 +95,13 @@ int seek_byte(const Mp3Stream &s, int64_t p, int total_bytes) {
     return p < 0 ? 0 : static_cast<int>(p);
 }
 
-int64_t msecs_to_frames(const Mp3Stream &s, int64_t msecs) { return msecs / msecs_per_frame(s); }
+int64_t msecs_to_target(const Mp3Stream &s, int64_t msecs) {
+    return msecs_to_frames(msecs, s.samples_per_frame, s.freq);
+}
+
+int64_t length_msecs(const Mp3Stream &s, int total_bytes) {
+    return frames_to_msecs(frames_in_source(s, total_bytes), s.samples_per_frame, s.freq);
+}
 
 }  // namespace
 
@@ -76,9 +115,7 @@ int almp3_get_pos_frames_mp3stream(Mp3Stream *s) {
 int almp3_get_pos_msecs_mp3stream(Mp3Stream *s) {
     std::lock_guard<std::mutex> guard(s->lock);
     // The exact time of the samples decoded so far.
-    const double samples = static_cast<double>(s->pcm_per_frame) * s->frame_pos / (s->bits / 8) / channels(*s);
-    const double msecs = samples / s->freq * kMsecsPerSec;
-    return msecs >= INT_MAX ? INT_MAX : static_cast<int>(msecs);
+    return clamp_to_int(frames_to_msecs(s->frame_pos, s->samples_per_frame, s->freq));
 }
 
 int almp3_get_pos_secs_mp3stream(Mp3Stream *s) { return almp3_get_pos_msecs_mp3stream(s) / kMsecsPerSec; }
@@ -90,7 +127,7 @@ int almp3_get_pos_bytes_mp3stream(Mp3Stream *s) {
 
 int almp3_get_msecs_per_frame_mp3stream(Mp3Stream *s) {
     std::lock_guard<std::mutex> guard(s->lock);
-    return msecs_per_frame(*s);
+    return whole_msecs_per_frame(s->samples_per_frame, s->freq);
 }
 
 int almp3_get_length_frames_mp3stream(Mp3Stream *s, int total_bytes) {
@@ -100,12 +137,12 @@ int almp3_get_length_frames_mp3stream(Mp3Stream *s, int total_bytes) {
 
 int almp3_get_length_msecs_mp3stream(Mp3Stream *s, int total_bytes) {
     std::lock_guard<std::mutex> guard(s->lock);
-    return clamp_to_int(frames_in_source(*s, total_bytes) * msecs_per_frame(*s));
+    return clamp_to_int(length_msecs(*s, total_bytes));
 }
 
 int almp3_get_length_secs_mp3stream(Mp3Stream *s, int total_bytes) {
     std::lock_guard<std::mutex> guard(s->lock);
-    return clamp_to_int(frames_in_source(*s, total_bytes) * msecs_per_frame(*s) / kMsecsPerSec);
+    return clamp_to_int(length_msecs(*s, total_bytes) / kMsecsPerSec);
 }
 
 int almp3_get_length_bytes_mp3stream(Mp3Stream *, int total_bytes) { return total_bytes; }
@@ -117,12 +154,12 @@ int almp3_seek_abs_frames_mp3stream(Mp3Stream *s, int frame, int total_bytes) {
 
 int almp3_seek_abs_msecs_mp3stream(Mp3Stream *s, int msecs, int total_bytes) {
     std::lock_guard<std::mutex> guard(s->lock);
-    return seek_abs(*s, msecs_to_frames(*s, msecs), total_bytes);
+    return seek_abs(*s, msecs_to_target(*s, msecs), total_bytes);
 }
 
 int almp3_seek_abs_secs_mp3stream(Mp3Stream *s, int secs, int total_bytes) {
     std::lock_guard<std::mutex> guard(s->lock);
-    return seek_abs(*s, msecs_to_frames(*s, int64_t{secs} * kMsecsPerSec), total_bytes);
+    return seek_abs(*s, msecs_to_target(*s, int64_t{secs} * kMsecsPerSec), total_bytes);
 }
 
 int almp3_seek_abs_bytes_mp3stream(Mp3Stream *s, int bytes, int total_bytes) {
@@ -137,12 +174,12 @@ int almp3_seek_rel_frames_mp3stream(Mp3Stream *s, int frames, int total_bytes) {
 
 int almp3_seek_rel_msecs_mp3stream(Mp3Stream *s, int msecs, int total_bytes) {
     std::lock_guard<std::mutex> guard(s->lock);
-    return seek_rel(*s, msecs_to_frames(*s, msecs), total_bytes);
+    return seek_rel(*s, msecs_to_target(*s, msecs), total_bytes);
 }
 
 int almp3_seek_rel_secs_mp3stream(Mp3Stream *s, int secs, int total_bytes) {
     std::lock_guard<std::mutex> guard(s->lock);
-    return seek_rel(*s, msecs_to_frames(*s, int64_t{secs} * kMsecsPerSec), total_bytes);
+    return seek_rel(*s, msecs_to_target(*s, int64_t{secs} * kMsecsPerSec), total_bytes);
 }
 
 int almp3_seek_rel_bytes_mp3stream(Mp3Stream *s, int bytes, int total_bytes) {

@@ -51,6 +51,14 @@ struct Mp3Stream {
     int frame_pos = 0;      // frames decoded since creation
     int byte_pos = 0;       // source offset of the next byte to feed
     int frame_count = -1;   // from the Xing header, or -1
+    int samples_per_frame = 0;  // per channel
+    // The frames of the first block behind the first frame (and behind a
+    // Xing header's own frame): the length estimate of a source without a
+    // Xing header that fits it.
+    FrameWalk first_walk;
+    int64_t skip_left = 0;  // bytes of a tag still to pass over, in blocks to come
+    int rubbish = 0;        // bytes searched since the last accepted frame
+    int end_result = 1;     // what the poll reports once the silent tail is out
     AUDIOSTREAM *stream = nullptr;  // non-null exactly while playing
     int paused = kFlagFalse;        // the voice is halted, the buffers kept
     int freq = 0;

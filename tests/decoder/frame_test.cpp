@@ -217,42 +217,56 @@ TEST(Xing, IsNotReadWhenItWouldExtendPastTheData) {
     EXPECT_EQ(read_xing(frame.data(), 39, f), nullptr);
 }
 
-TEST(Xing, LameInfoHeadersAreNotXing) {
-    const auto cbr = read_bytes(encoded_path("cbr44100s.mp3"));
-    const auto vbr = read_bytes(encoded_path("vbr44100s.mp3"));
-    FirstFrame f{};
-    ASSERT_TRUE(find_first_frame(cbr.data(), kFirstFrameSearchLimit, &f));
-    EXPECT_EQ(read_xing(cbr.data() + f.offset, 4000, f), nullptr);
-    ASSERT_TRUE(find_first_frame(vbr.data(), kFirstFrameSearchLimit, &f));
-    XingInfo *x = read_xing(vbr.data() + f.offset, 4000, f);
-    ASSERT_NE(x, nullptr);
-    EXPECT_EQ(x->flags & (kXingFrames | kXingToc), kXingFrames | kXingToc);
-    EXPECT_GT(x->frames, 200);
-    std::free(x);
+// lame writes "Info" for CBR with the layout of "Xing"; in both the counts
+// leave out the header's own frame, which mpg123 decodes as one silent
+// frame, and the byte count covers every frame from the header's on.
+TEST(Xing, LameHeadersCountTheFramesAndBytesTheReferenceDecodes) {
+    for (const char *name : {"cbr44100s.mp3", "vbr44100s.mp3", "cbr8000s.mp3"}) {
+        SCOPED_TRACE(name);
+        const auto bytes = read_bytes(encoded_path(name));
+        FirstFrame f{};
+        ASSERT_TRUE(find_first_frame(bytes.data(), kFirstFrameSearchLimit, &f));
+        XingInfo *x = read_xing(bytes.data() + f.offset, 4000, f);
+        ASSERT_NE(x, nullptr);
+        const int64_t ref_frames =
+            static_cast<int64_t>(reference_pcm(name).size()) / (pcm_per_frame_of(f) / 2);
+        EXPECT_EQ(xing_total_frames(*x), ref_frames);
+        EXPECT_EQ(x->bytes, static_cast<int>(bytes.size()) - f.offset);
+        EXPECT_TRUE(xing_fits(*x, x->bytes));
+        // Two such songs joined: the header describes only the first.
+        EXPECT_FALSE(xing_fits(*x, 2 * int64_t{x->bytes}));
+        std::free(x);
+    }
 }
 
-TEST(XingToc, InterpolatesBackFromTheFirstMarkAtOrAboveTheTarget) {
+TEST(Xing, ACountNoDataOfThatLengthCouldHoldDoesNotFit) {
     XingInfo x{};
-    x.flags = kXingFrames | kXingToc;
-    x.frames = 2560;
-    for (int i = 0; i < 100; ++i) x.toc[i] = static_cast<unsigned char>(i);  // marks 0, 10, 20, ...
-    EXPECT_EQ(xing_toc_offset(x, 15, 1000), 15);
-    EXPECT_EQ(xing_toc_offset(x, 20, 1000), 20);
-    EXPECT_EQ(xing_toc_offset(x, 0, 1000), 0);
-    // Beyond the last mark: the whole length.
-    EXPECT_EQ(xing_toc_offset(x, 995, 1000), 1000);
+    x.flags = kXingFrames;
+    x.frames = 100000;  // frames of at least 24 bytes: 2.4 MB at the least
+    EXPECT_FALSE(xing_fits(x, 50000));
+    x.frames = 10;  // frames of at most 2881 bytes: 31691 bytes at the most
+    EXPECT_FALSE(xing_fits(x, 50000));
+    x.frames = 100;
+    EXPECT_TRUE(xing_fits(x, 50000));
 }
 
-TEST(XingToc, FallsBackWhenNeighbouringMarksAreEqual) {
+// The table of contents as the format defines it: entry i is the byte
+// position, in 256ths of the audio, of the point at i percent of the
+// duration; places between entries lie on the straight line between them.
+TEST(XingToc, MapsThePercentOfTheDurationToTheByteFraction) {
     XingInfo x{};
     x.flags = kXingFrames | kXingToc;
-    x.frames = 2560;
-    for (int i = 0; i < 100; ++i) x.toc[i] = static_cast<unsigned char>(i < 50 ? 0 : i);
-    EXPECT_EQ(xing_toc_offset(x, 0, 1000), -1);  // marks 0 and 0: no slope
-    // A table so short that the last segment has no length.
-    XingInfo tiny{};
-    tiny.frames = 1;
-    EXPECT_EQ(xing_toc_offset(tiny, 0, 1000), -1);
+    // The first half of the duration in the first 100/256 of the bytes.
+    for (int i = 0; i < 100; ++i) x.toc[i] = static_cast<unsigned char>(i < 50 ? 2 * i : 100 + 3 * (i - 50));
+    constexpr int64_t kFrames = 1000;
+    constexpr int64_t kBytes = 256000;
+    EXPECT_EQ(xing_toc_offset(x, 0, kFrames, kBytes), 0);
+    EXPECT_EQ(xing_toc_offset(x, 300, kFrames, kBytes), 60 * 1000);   // 30 %: entry 60
+    EXPECT_EQ(xing_toc_offset(x, 305, kFrames, kBytes), 61 * 1000);   // 30.5 %: halfway to 62
+    EXPECT_EQ(xing_toc_offset(x, 500, kFrames, kBytes), 100 * 1000);  // 50 %: entry 100
+    EXPECT_EQ(xing_toc_offset(x, 700, kFrames, kBytes), 160 * 1000);  // 70 %: entry 160
+    // Past the last entry (99 %: 247) the line runs to the end (256).
+    EXPECT_EQ(xing_toc_offset(x, 995, kFrames, kBytes), 251500);
 }
 
 TEST(Pcm, FlipsTheTopBitOfEverySample) {

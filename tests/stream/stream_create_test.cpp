@@ -64,8 +64,9 @@ TEST(StreamCreate, FindsTheFirstFrameOnlyWithinTheSearchLimit) {
     EXPECT_EQ(s->byte_pos, 7);
     almp3_destroy_mp3stream(s);
 
-    // Nothing but zeros up to the limit: no frame, however long the block.
-    std::vector<unsigned char> late(kFirstFrameSearchLimit, 0);
+    // Nothing but rubbish up to the limit: no frame, however long the block.
+    std::vector<unsigned char> late = sync_free_bytes(kFirstFrameSearchLimit, 5);
+    late[0] = 0x55;  // no padding to pass over
     late.insert(late.end(), clean.begin(), clean.end());
     EXPECT_EQ(create(late), nullptr);
     // A frame that ends right at the limit is found (and needs no header
@@ -74,6 +75,20 @@ TEST(StreamCreate, FindsTheFirstFrameOnlyWithinTheSearchLimit) {
     s = create(late);
     ASSERT_NE(s, nullptr);
     EXPECT_EQ(s->lead_len, kFirstFrameSearchLimit - 417);
+    almp3_destroy_mp3stream(s);
+
+    // Stacked tags and zero padding in front are passed over by their sizes,
+    // however far they reach into the block.
+    std::vector<unsigned char> tagged = {'I', 'D', '3', 3, 0, 0, 0, 1, 0x7F, 0x7F};  // 32767-byte body
+    tagged.resize(10 + 32767, 0xFF);
+    const std::vector<unsigned char> v24 = {'I', 'D', '3', 4, 0, 0x10, 0, 0, 0, 20};  // 20 bytes and a footer
+    tagged.insert(tagged.end(), v24.begin(), v24.end());
+    tagged.resize(tagged.size() + 20 + 10 + 5000, 0);
+    const size_t lead = tagged.size();
+    tagged.insert(tagged.end(), clean.begin(), clean.end());
+    s = create(tagged);
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(s->lead_len, static_cast<int>(lead));
     almp3_destroy_mp3stream(s);
 
     // A block holding exactly one frame: it needs no following header.
@@ -113,11 +128,13 @@ TEST(StreamCreate, ReadsTheXingHeader) {
     EXPECT_EQ(std::memcmp(s->xing->toc, block.data() + at + 12, kXingTocEntries), 0);
     almp3_destroy_mp3stream(s);
 
-    // lame's CBR "Info" header is not a Xing header.
-    s = create(first_block("cbr44100s.mp3"));
+    // lame's CBR "Info" header has the same layout.
+    block = first_block("cbr44100s.mp3");
+    s = create(block);
     ASSERT_NE(s, nullptr);
-    EXPECT_EQ(s->xing, nullptr);
-    EXPECT_EQ(s->frame_count, -1);
+    ASSERT_NE(s->xing, nullptr);
+    ASSERT_EQ(std::memcmp(block.data() + 36, "Info", 4), 0);
+    EXPECT_EQ(s->frame_count, (block[44] << 24) | (block[45] << 16) | (block[46] << 8) | block[47]);
     almp3_destroy_mp3stream(s);
 }
 
