@@ -231,7 +231,7 @@ TEST(PlayerReliability, RubbishLinesAreSkippedAndUtf8NamesPlayAndSaveThroughALin
     }
     p.write_playlist({first, std::string(kLongLine - first.size(), '/') + first, rubbish, middle, last});
     ASSERT_TRUE(p.start()) << p.log();
-    ASSERT_TRUE(p.wait_for_sound(700, kTones, kStartMs));
+    EXPECT_TRUE(p.wait_for_sound(700, kTones, kStartMs));
     const Picture shot = p.shot();
     const std::vector<std::string> names = {"first.mp3", utf8_name, "last.mp3"};
     for (int i = 0; i < 3; ++i)

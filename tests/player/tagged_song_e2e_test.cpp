@@ -65,6 +65,8 @@ TEST(PlayerTaggedSongs, BigAndStackedLeadingTagsPlayAndShowTheTrueLength) {
         EXPECT_TRUE(p.wait_for_sound(hz, kTones, kWaitMs));
         EXPECT_TRUE(length_shown(p, true_seconds(path)));
     }
+    // Neither song was refused with a message box.
+    EXPECT_EQ(p.answer_message(0), "");
     EXPECT_EQ(p.quit(), 0) << p.log();
 }
 
