@@ -6,8 +6,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
-
 #include "player.h"
 
 int Open_Regular_File(const char *path) {
@@ -18,7 +16,6 @@ int Open_Regular_File(const char *path) {
     struct stat st;
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         close(fd);
-        errno = EINVAL;
         return -1;
     }
     return fd;
