@@ -145,10 +145,12 @@ int almp3_get_trailing_tag_length(const void *data, int len);
 /**
  * Creates a stream from the first block of an MPEG audio file.
  *
- * The first frame is searched for in the first min(len, 28672) bytes: a
- * Layer II or III header that decodes and is followed by another valid
- * header (or by the end of the searched bytes); so an ID3v2 tag in front is
- * passed over. Its parameters, and a Xing header inside it, become the
+ * Stacked ID3v2 tags and zero padding at the block's start are passed over
+ * by their sizes; behind them, the first frame is searched for in the next
+ * 28672 bytes at most: a Layer II or III header that decodes and is
+ * followed by another valid header, a tag or the end of the searched bytes.
+ * Tags that reach past the first block are the caller's to pass over (see
+ * almp3_get_id3v2_length). Its parameters, and a Xing header inside it, become the
  * stream's. The new stream is not playing; its frame position is 0 and its
  * byte position is the first frame's offset in the block.
  *
@@ -241,9 +243,14 @@ int almp3_is_playing_mp3stream(Mp3Stream *s);
 
 /**
  * Fills the next free audio-stream buffer, if one is free, with the frames
- * decoded from the data at hand; a buffer that the data cannot fill is
- * completed with silence. Damaged stretches are skipped by searching, byte
- * by byte, for a frame followed by another header. Call it often enough
+ * decoded from the data at hand. ID3v2 and APEv2 tags, Lyrics3 and ID3v1
+ * blocks and zero padding found between or after the frames are passed over
+ * by their sizes, also across blocks. Damaged stretches are skipped by
+ * searching, byte by byte, for a frame followed by another header; the
+ * count of bytes searched carries over from poll to poll until a frame is
+ * found. When both blocks at hand are used up before the buffer is full,
+ * the buffer is kept and filled on at the next poll, after the next block;
+ * at the end of the data the last buffer is completed with silence. Call it often enough
  * that the audio stream never runs dry: at least once per buffer's playing
  * time.
  *
@@ -251,7 +258,11 @@ int almp3_is_playing_mp3stream(Mp3Stream *s);
  *             for the next block, or the ending is under way;
  *          1  finished: two silent buffers followed the data; stopped;
  *         -1  not playing;
- *         -2  damaged data: no frame found within 16384 bytes; stopped;
+ *         -2  damaged data: no frame found within 16384 bytes searched,
+ *             with frames after them; as at the end, the sound already
+ *             decoded plays out behind two silent buffers before the poll
+ *             reports it and stops (rubbish with no frame after it, once
+ *             the final block is at hand, ends the song with 1);
  *         -3  the data ran out before the final block was handed over (the
  *             caller fed too slowly); stopped.
  *         A stopped stream keeps its place; polling it again returns -1.
@@ -338,16 +349,24 @@ void *almp3_get_output_wave_mp3stream(Mp3Stream *s, int *size);
  * Positions, lengths and seeks.
  *
  * Positions count decoded frames (they run ahead of what is heard by what
- * the audio stream holds). Lengths and seeks need the size of the whole
- * source in bytes (total_bytes), tags included. Frame counts come from the
- * Xing header when the first frame has one, else from total_bytes divided
- * by the first frame's length (exact for constant bit rates). Milliseconds
- * and seconds convert with almp3_get_msecs_per_frame_mp3stream.
+ * the audio stream holds). Lengths and seeks need total_bytes: the bytes of
+ * the source fed to the object, from where feeding started (the first
+ * block's first byte) to the end of the audio, with trailing tags left out
+ * (see almp3_get_trailing_tag_length); the bytes in front of the first
+ * frame inside the first block are no audio and are left out by the
+ * object. Frame counts come from the Xing or Info header when its counts
+ * describe that audio (a header whose byte count differs, as the first
+ * song's in two joined files, is not used); they include the header's own
+ * frame, which decodes as one silent frame. Otherwise a constant bit rate
+ * gives the count exactly (audio bytes x 8 / bit rate), and a varying one
+ * is estimated from the mean frame length of the frames in the first
+ * block. Times are samples divided by the sampling rate, exact to the
+ * millisecond.
  *
  * A seek returns the source offset at which the data for the wanted place
- * begins (from the Xing table of contents when there is one, else
- * estimated from the first frame's length), or -1 when the place lies
- * outside the source; it does not move the object. To play from there, the
+ * begins (from the table of contents of such a header when there is one,
+ * else by the same estimate), counted from the source's first byte, or -1
+ * when the place lies outside the source; it does not move the object. To play from there, the
  * caller creates a new stream from the block that starts at that offset.
  */
 
@@ -359,11 +378,14 @@ int almp3_get_pos_msecs_mp3stream(Mp3Stream *s);
 int almp3_get_pos_secs_mp3stream(Mp3Stream *s);
 /** \return the source offset of the next byte to be fed to the decoder. */
 int almp3_get_pos_bytes_mp3stream(Mp3Stream *s);
-/** \return whole milliseconds per frame, truncated (26 for 1152 samples at 44100 Hz). */
+/**
+ * \return whole milliseconds per frame, truncated (26 for 1152 samples at
+ *         44100 Hz); lengths, positions and time seeks do not use it.
+ */
 int almp3_get_msecs_per_frame_mp3stream(Mp3Stream *s);
 /** \return the frames in a source of total_bytes bytes. */
 int almp3_get_length_frames_mp3stream(Mp3Stream *s, int total_bytes);
-/** \return those frames times the milliseconds per frame. */
+/** \return the playing time of those frames in milliseconds. */
 int almp3_get_length_msecs_mp3stream(Mp3Stream *s, int total_bytes);
 /** \return the same in whole seconds. */
 int almp3_get_length_secs_mp3stream(Mp3Stream *s, int total_bytes);
@@ -395,8 +417,12 @@ int almp3_seek_rel_bytes_mp3stream(Mp3Stream *s, int bytes, int total_bytes);
 /**
  * Creates an object over a whole file held by the caller.
  *
- * A trailing 128-byte "TAG" block and a leading ID3v2 tag are set aside;
- * the first frame must lie within the first 28672 bytes after the tag. The
+ * Tags at the end (ID3v1, APEv2, Lyrics3 v2, footered ID3v2, one under the
+ * other) and stacked ID3v2 tags and zero padding in front, of any size, are
+ * set aside; the first frame must lie within the first 28672 bytes after
+ * them. The frames are then counted by walking their headers, passing over
+ * tags and padding between them as playback does; tags, padding and
+ * rubbish after the last frame are no audio. The
  * new object is not playing and stands at the first frame.
  *
  * \param data      the file. It is not copied: it must stay in place,
@@ -490,17 +516,19 @@ int almp3_get_wave_freq_mp3(Mp3Memory *mp3);
 /*
  * Positions, lengths and seeks.
  *
- * The frame count comes from the Xing header when the data has one that
- * fits its size, else from the audio data's length divided by the first
- * frame's length. Seeks find their byte place from the Xing table of
- * contents when there is one, else by that constant-rate estimate; the
+ * The frame count is the number of frames the header walk found (a Xing or
+ * Info frame counts as one: it decodes as one silent frame). Times are
+ * samples divided by the sampling rate, exact to the millisecond. Seeks
+ * find their byte place from the Xing table of contents when the header's
+ * counts describe the data, else from the data's mean frame length; the
  * decoding that follows copes with a place that is not a frame boundary.
  * A seek to a place outside the data does nothing. Seeks and rewinds work
  * while playing too: the next poll decodes from the new place with a fresh
  * decoder.
  */
 
-/** \return whole milliseconds per frame, truncated. */
+/** \return whole milliseconds per frame, truncated; lengths, positions and
+ *  time seeks do not use it. */
 int almp3_get_msecs_per_frame_mp3(Mp3Memory *mp3);
 /** \return the number of the next frame to decode: the frames decoded since the
  *  start, or the frame a seek went to plus those decoded since. */
@@ -514,7 +542,7 @@ int almp3_get_pos_secs_mp3(Mp3Memory *mp3);
 int almp3_get_pos_bytes_mp3(Mp3Memory *mp3);
 /** \return the frames in the data. */
 int almp3_get_length_frames_mp3(Mp3Memory *mp3);
-/** \return those frames times the milliseconds per frame. */
+/** \return the playing time of those frames in milliseconds. */
 int almp3_get_length_msecs_mp3(Mp3Memory *mp3);
 /** \return the same in whole seconds. */
 int almp3_get_length_secs_mp3(Mp3Memory *mp3);
@@ -544,8 +572,9 @@ void almp3_seek_rel_bytes_mp3(Mp3Memory *mp3, int bytes);
 
 /**
  * Decodes the whole data into a new sample: 16-bit unsigned PCM with the
- * first frame's channels and frequency, frame_count x pcm_per_frame bytes
- * long (frames beyond that are left out, a shortfall is silence). Stops
+ * first frame's channels and frequency, holding every frame the header walk
+ * counted (a frame that decodes to less than the first frame's PCM size,
+ * as damage can leave, is followed by silence at the end). Stops
  * playback first; afterwards the object stands at the first frame.
  *
  * \return the sample, owned by the caller (destroy_sample); NULL when it

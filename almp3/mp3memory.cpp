@@ -31,6 +31,7 @@ void take_first_frame(Mp3Memory &m, const FirstFrame &f) {
 void walk(Mp3Memory &m) {
     const FrameWalk w = walk_frames(m.first_frame, m.audio_len);
     m.frame_count = static_cast<int>(w.frames);
+    m.damaged = w.damaged;
     if (!w.damaged) m.audio_len = static_cast<int>(w.audio_end);
 }
 

@@ -50,6 +50,7 @@ struct Mp3Memory {
     int layer = 0;
     int frame_count = 0;  // whole frames in the data, by the header walk
     int samples_per_frame = 0;  // per channel
+    bool damaged = false;  // the walk met damage no search passes, frames after it
     int frame_pos = 0;
     AUDIOSTREAM *stream = nullptr;
     int freq = 0;

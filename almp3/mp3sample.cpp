@@ -48,8 +48,9 @@ SAMPLE *almp3_create_sample_from_mp3(Mp3Memory *mp3) {
     std::lock_guard<std::mutex> hold(mp3->lock);
     Mp3Memory &m = *mp3;
     const int64_t total = int64_t{m.frame_count} * m.pcm_per_frame;
-    // No library sample can hold more bytes than an int counts.
-    if (total > INT_MAX) return nullptr;
+    // No library sample can hold more bytes than an int counts; damaged data
+    // cannot be converted whole.
+    if (total > INT_MAX || m.damaged) return nullptr;
     const int bytes_per_sample_frame = (m.bits / 8) * (m.stereo ? 2 : 1);
     SamplePtr sample(create_sample(m.bits, m.stereo, m.freq, static_cast<int>(total / bytes_per_sample_frame)));
     if (!sample) return nullptr;

@@ -37,6 +37,7 @@ int almp3_play_ex_mp3stream(Mp3Stream *s, int buffer_len, int vol, int pan, int 
     if (!s->stream) return 0;
     s->end_countdown = 0;
     s->end_result = 1;
+    s->buffer_written = 0;
     if (speed != kNormalSpeed) adjust_sample(s->stream->samp, vol, pan, speed, TRUE);
     if (s->autopoll_on) install_timer_locked(s);
     return 0;

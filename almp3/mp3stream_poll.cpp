@@ -252,13 +252,6 @@ int data_exhausted(Mp3Stream *s, int written) {
         s->end_countdown = written > 0 ? kSilentTailBuffers : kSilentTailBuffers - 1;
         return 0;
     }
-    if (!s->wants_block) {
-        // Both blocks were used up within one poll (blocks that are small
-        // for the buffer): the caller has not been asked for the next block
-        // yet, so it is not late. Ask now and go on at the next poll.
-        next_block(s);
-        return 0;
-    }
     stream_stop_locked(s);
     return -3;
 }
@@ -291,8 +284,20 @@ int stream_poll_locked(Mp3Stream *s) {
         return silent_tail(s, out, capacity);
     }
 
-    Fill f{*s, data_window(*s), out, capacity, 0};
+    Fill f{*s, data_window(*s), out, capacity, s->buffer_written};
+    s->buffer_written = 0;
     const FillEnd end = fill(f);
+    if (end == FillEnd::kExhausted && s->last_len == kNotFinal && !s->wants_block) {
+        // Both blocks at hand were used up before the buffer was full (a tag
+        // or padding passed over, or blocks small for the buffer). The caller
+        // has not been asked for the next block yet, so it is not late: ask
+        // now, keep the buffer, and go on filling it at the next poll (the
+        // library lends the same buffer until it is handed back), so that
+        // no silence is heard in the middle of the sound.
+        next_block(s);
+        s->buffer_written = f.written;
+        return 0;
+    }
     // Silence after the frames; it also covers what rejected decodes wrote
     // there. Frames are written whole, so clearing first is not needed.
     if (f.room() > 0) std::memset(out + f.written, 0, static_cast<size_t>(f.room()));

@@ -59,6 +59,7 @@ struct Mp3Stream {
     int64_t skip_left = 0;  // bytes of a tag still to pass over, in blocks to come
     int rubbish = 0;        // bytes searched since the last accepted frame
     int end_result = 1;     // what the poll reports once the silent tail is out
+    int buffer_written = 0; // PCM bytes in the audio-stream buffer kept from the last poll
     AUDIOSTREAM *stream = nullptr;  // non-null exactly while playing
     int paused = kFlagFalse;        // the voice is halted, the buffers kept
     int freq = 0;

@@ -56,6 +56,19 @@ int main(int argc, char *argv[])
       perror(argv[1]);
       return 1;
    }
+   /* Leading ID3v2 tags (stacked, of any size) are passed over by their
+      sizes, so that the first block starts at the audio. */
+   for (;;) {
+      unsigned char head[10];
+      long at = ftell(file);
+      int tag;
+      if (fread(head, 1, sizeof head, file) != sizeof head ||
+          (tag = almp3_get_id3v2_length(head, sizeof head)) <= 0 ||
+          fseek(file, at + tag, SEEK_SET) != 0) {
+         fseek(file, at, SEEK_SET);
+         break;
+      }
+   }
    n = read_block(file, first);
    /* A short first block is the whole file. */
    stream = almp3_create_mp3stream(first, n, n < BLOCK_SIZE);

@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   cmake g++ pkg-config libgtest-dev
   liballegro4-dev libjpgalleg4-dev libmpg123-dev
-  lame twolame sox libsox-fmt-mp3 mpg123
+  lame twolame sox libsox-fmt-mp3 mpg123 python3-mutagen
   xvfb xdotool x11-utils x11-apps imagemagick alsa-utils
   clang libclang-rt-14-dev
 )

@@ -57,15 +57,15 @@ TEST(MemoryDamage, RubbishLongerThanTheSearchStopsAndRewinds) {
     EXPECT_EQ(almp3_create_sample_from_mp3(m.get()), nullptr);
     EXPECT_EQ(almp3_get_pos_bytes_mp3(m.get()), 0);
 
-    // Looping does not help either, and a tail of rubbish shorter than the
-    // search but longer than a frame is damage too when not looping.
+    // Looping does not help either; a tail of rubbish with no frame after
+    // it just ends the data.
     EXPECT_EQ(play_through(m.get(), 4, 1, 10000).results.back(), -2);
     auto tail = read_bytes(encoded_path("l2_44100s.mp2"));
     const auto junk = sync_free_bytes(3000, 3);
     tail.insert(tail.end(), junk.begin(), junk.end());
     MemoryPtr t = make_memory(tail);
     ASSERT_TRUE(t);
-    EXPECT_EQ(play_through(t.get(), 4, 0, 10000).results.back(), -2);
+    EXPECT_EQ(play_through(t.get(), 4, 0, 10000).results.back(), 1);
     // ... while up to a frame of it just ends the data.
     tail.resize(tail.size() - 3000 + 500);
     MemoryPtr u = make_memory(tail);
@@ -159,8 +159,8 @@ TEST(MemoryDamage, FramesThatOutgrowTheFirstAreCutToTheRoomLeft) {
         EXPECT_TRUE(same_pcm(got, want)) << "frame " << k;
     }
 
-    // The sample, counted by the first frame's length, fills up with whole
-    // stereo frames and half of the one that reaches its end.
+    // The sample, sized by the frames counted at the first frame's PCM size,
+    // fills up with whole stereo frames and cuts the one at its end.
     SamplePtr s(almp3_create_sample_from_mp3(m.get()));
     ASSERT_TRUE(s);
     const auto pcm = sample_signed(s.get());
@@ -168,7 +168,6 @@ TEST(MemoryDamage, FramesThatOutgrowTheFirstAreCutToTheRoomLeft) {
     ASSERT_EQ(pcm.size(), frames * 1152);
     const size_t stereo_part = pcm.size() - 1152;
     ASSERT_LT(stereo_part, stereo_ref.size());
-    ASSERT_NE(stereo_part % 2304, 0u);
     const std::vector<int16_t> last(pcm.end() - 5000, pcm.end());
     const std::vector<int16_t> want(stereo_ref.begin() + static_cast<std::ptrdiff_t>(stereo_part) - 5000,
                                     stereo_ref.begin() + static_cast<std::ptrdiff_t>(stereo_part));

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <random>
 
+#include "fake_allegro.h"
 #include "mp3stream_record.h"
 #include "stream_feeder.h"
 #include "test_files.h"
@@ -96,7 +97,11 @@ TEST(StreamDamage, TagsAndPaddingBetweenFramesArePassedOver) {
     const auto clean = read_bytes(encoded_path("cbr44100s.mp3"));
     const auto ref = reference_pcm("cbr44100s.mp3");
     int64_t boundary = 0;
-    for (int frame = 0; frame < 100; ++frame) boundary += frame_len_at(clean.data(), boundary, clean.size());
+    int64_t later = 0;
+    for (int frame = 0; frame < 150; ++frame) {
+        if (frame == 100) boundary = later;
+        later += frame_len_at(clean.data(), later, clean.size());
+    }
     // An ID3v2 tag whose picture holds sync patterns, an APEv2 tag with a
     // header, a Lyrics3 v2 block, an ID3v1 block and zero padding.
     std::vector<unsigned char> gap = {'I', 'D', '3', 3, 0, 0, 0, 2, 0x38, 0x40};  // 40000-byte body
@@ -116,15 +121,50 @@ TEST(StreamDamage, TagsAndPaddingBetweenFramesArePassedOver) {
     std::vector<unsigned char> v1(128, ' ');
     std::memcpy(v1.data(), "TAG", 3);
     gap.insert(gap.end(), v1.begin(), v1.end());
-    gap.resize(gap.size() + 30000, 0);
+    auto bytes = with_insert(clean, static_cast<size_t>(later), std::vector<unsigned char>(30000, 0));
+    bytes = with_insert(bytes, static_cast<size_t>(boundary), gap);
 
+    // With small blocks the tags span several of them, and both blocks at
+    // hand are used up before a buffer is full.
     for (int block : {kPlayerBlock, 4096}) {
         SCOPED_TRACE(block);
-        const ProtocolRun run = run_protocol(with_insert(clean, static_cast<size_t>(boundary), gap), block);
+        const ProtocolRun run = run_protocol(bytes, block);
         ASSERT_TRUE(run.created);
         EXPECT_EQ(run.results.back(), 1);
         EXPECT_EQ(static_cast<size_t>(run.frames) * kStereoFrameSamples, ref.size());
         EXPECT_LE(max_sample_diff(prefix(run.pcm, ref.size()), ref), 1);
+    }
+}
+
+TEST(StreamDamage, RubbishBeyondTheSearchLimitStopsPlaybackWhateverTheBlockLength) {
+    // The search for the next frame keeps its count across polls: small
+    // blocks, which hand the search a new block every few kilobytes, must
+    // not let it start again and pass over any amount of rubbish.
+    constexpr size_t kAt = 40000;
+    constexpr size_t kRubbish = 20480;
+    const auto clean = read_bytes(encoded_path("cbr44100s.mp3"));
+    const auto bytes = with_insert(clean, kAt, sync_free_bytes(kRubbish, 13));
+    for (int block : {4096, kPlayerBlock}) {
+        SCOPED_TRACE(block);
+        fake_allegro::reset();
+        BlockSource source(bytes, block);
+        Mp3Stream *s = source.create();
+        ASSERT_NE(s, nullptr);
+        ASSERT_EQ(almp3_play_mp3stream(s, kPlayerBuffer, 255, 128), 0);
+        int result = 0, polls_without_a_frame = 0;
+        for (int polls = 0; result == 0 && polls < 1000; ++polls) {
+            source.feed(s);
+            const int before = almp3_get_pos_frames_mp3stream(s);
+            result = almp3_poll_mp3stream(s);
+            if (almp3_get_pos_frames_mp3stream(s) == before) ++polls_without_a_frame;
+        }
+        EXPECT_EQ(result, -2);
+        // No frame after the rubbish was decoded, and the search gave up
+        // within a poll or two of being handed the block where its limit
+        // ran out.
+        EXPECT_NEAR(almp3_get_pos_frames_mp3stream(s), static_cast<int>(kAt / 418), 1);
+        EXPECT_LE(polls_without_a_frame, static_cast<int>(kRubbish) / block + 2);
+        almp3_destroy_mp3stream(s);
     }
 }
 

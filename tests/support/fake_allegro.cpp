@@ -185,7 +185,9 @@ void stop_audio_stream(AUDIOSTREAM *stream) {
 void *get_audio_stream_buffer(AUDIOSTREAM *stream) {
     std::lock_guard<std::mutex> lock(state_mutex);
     auto *fs = fake_of(stream);
-    if (fs->lent || !fs->running || free_buffers == 0) return nullptr;
+    // As Allegro does, a buffer not yet handed back is lent again as it is.
+    if (fs->lent) return fs->data.data();
+    if (!fs->running || free_buffers == 0) return nullptr;
     if (free_buffers > 0) --free_buffers;
     fs->lent = true;
     // Fill with a pattern, so a decoder that forgets to clear shows up.
