@@ -87,6 +87,12 @@ int core_input_wanted(const DecoderState *st) {
     return st->framesize > 0 ? st->framesize + kHeaderBytes - st->held : 0;
 }
 
+int core_feed_len(const DecoderState *st, const unsigned char *next, int avail) {
+    const int whole = st->held == 0 ? frame_len_at(next, 0, avail) : 0;
+    const int n = whole > 0 ? whole : core_input_wanted(st);
+    return n < avail ? n : avail;
+}
+
 bool core_holds_frame(const DecoderState *st) {
     if (!st->input || st->held < kHeaderBytes) return false;
     FrameHeader f;

@@ -69,6 +69,12 @@ int core_frame_pcm_bytes(const DecoderState *state);
 // 0 after a refused header.
 int core_input_wanted(const DecoderState *state);
 
+// The bytes to feed next from `next`, of which avail are at hand: a whole
+// frame at once when the state holds nothing and a header that passes the
+// frame-header test starts there, else core_input_wanted; never more than
+// avail.
+int core_feed_len(const DecoderState *state, const unsigned char *next, int avail);
+
 // True when the state holds a whole frame behind a header it accepts, which
 // a decodeMP3 call without input would decode. Input fed in chunks larger
 // than a frame stays held, so "no more input" is not yet "nothing to decode".

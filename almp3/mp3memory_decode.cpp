@@ -45,9 +45,10 @@ void advance_read_pos(Mp3Memory &m, int64_t n) {
 void pass_gaps(Mp3Memory &m) {
     if (m.decoder.held > 0) return;
     while (read_offset(m) < m.audio_len && frame_len_at(m.first_frame, read_offset(m), m.audio_len) == 0) {
-        const int64_t n = gap_at(m.first_frame, read_offset(m), m.audio_len).len;
-        if (n == 0) return;
-        advance_read_pos(m, n);
+        const Gap g = gap_at(m.first_frame, read_offset(m), m.audio_len);
+        if (g.len == 0) return;
+        advance_read_pos(m, g.len);
+        if (g.song_start) restart_decoder(m);
     }
 }
 
@@ -71,7 +72,7 @@ int almp3_decode_frame_mp3(Mp3Memory *mp3, const unsigned char *in, unsigned cha
     int rc = decodeMP3(&d, nullptr, 0, out, capacity, out_count);
     int remaining = mp3->audio_len - static_cast<int>(in - mp3->first_frame);
     while (rc == 1 && remaining > 0) {
-        const int n = std::min(core_input_wanted(&d), remaining);
+        const int n = core_feed_len(&d, in, remaining);
         rc = decodeMP3(&d, in, n, out, capacity, out_count);
         in += n;
         *in_count += n;

@@ -77,7 +77,7 @@ Attempt decode_attempt(Fill &f) {
     int consumed = 0;
     int rc = decodeMP3(&s.decoder, nullptr, 0, out, capacity, &produced);
     while (rc == 1 && consumed < avail) {
-        const int n = std::min(core_input_wanted(&s.decoder), avail - consumed);
+        const int n = core_feed_len(&s.decoder, f.w.data + s.read_pos + consumed, avail - consumed);
         rc = decodeMP3(&s.decoder, f.w.data + s.read_pos + consumed, n, out, capacity, &produced);
         consumed += n;
     }
@@ -158,6 +158,7 @@ Boundary pass_gaps(Fill &f) {
         const Gap g = gap_at(f.w.data, s.read_pos, f.w.end);
         if (g.len == 0) return Boundary::kRubbish;
         pass_over(s, f.w, g.len);
+        if (g.song_start) reset_decoder(s);
         // Zeros may go on in the next block: they are looked at afresh there.
         if (g.zeros) s.skip_left = 0;
     }

@@ -135,6 +135,7 @@ Gap gap_at(const unsigned char *d, int64_t pos, int64_t len) {
         g.len = kTagBlockLen;
     } else if (int64_t n = id3v2_tag_len(d + pos, len - pos)) {
         g.len = n;
+        g.song_start = true;
     } else if (int64_t a = ape_len_from(d, pos, len)) {
         // At the front of the tag only a header can stand; its flag says so.
         g.len = (le32(d + pos + kApeFlagsByte) & kApeHasHeader) ? a : 0;

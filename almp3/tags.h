@@ -32,6 +32,9 @@ bool tag_block_at(const unsigned char *data, int64_t pos, int64_t len);
 struct Gap {
     int64_t len = 0;    // bytes it covers from pos; may run past len for a tag
     bool zeros = false; // a run of zero bytes (it may go on past len)
+    // An ID3v2 tag: the start of another song's data, decoded with a fresh
+    // decoder as mpg123 decodes it.
+    bool song_start = false;
 };
 
 // The tag or run of zero bytes that starts at data[pos], found by its marker

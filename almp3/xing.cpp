@@ -14,9 +14,10 @@ constexpr int kCountBytes = 4;
 // 8000 Hz, padded).
 constexpr int64_t kShortestFrameLen = 24;
 constexpr int64_t kLongestFrameLen = 2881;
-// A byte count within a sixteenth of the data's still describes it: the data
-// may end in a few bytes the caller left in (an unknown tag, padding).
-constexpr int64_t kByteCountSlackDivisor = 16;
+// A byte count within a quarter of the data's still describes it: the data
+// may end in bytes the caller could not leave out (zero padding, an unknown
+// tag). A second song joined on is rarely that short.
+constexpr int64_t kByteCountSlackDivisor = 4;
 constexpr int kTocScale = 256;
 constexpr int kPercent = 100;
 
