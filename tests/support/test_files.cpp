@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -45,6 +46,18 @@ std::vector<int16_t> command_line_decode(const std::string &path) {
     size_t n;
     while ((n = std::fread(buf, sizeof buf[0], 4096, p)) > 0) pcm.insert(pcm.end(), buf, buf + n);
     pclose(p);
+    return pcm;
+}
+
+std::vector<int16_t> command_line_decode_bytes(const std::vector<unsigned char> &bytes) {
+    char path[] = "/tmp/almp3_decode_XXXXXX";
+    const int fd = mkstemp(path);
+    if (fd < 0) return {};
+    FILE *out = fdopen(fd, "wb");
+    const bool written = out && std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+    if (out) std::fclose(out);
+    std::vector<int16_t> pcm = written ? command_line_decode(path) : std::vector<int16_t>{};
+    std::remove(path);
     return pcm;
 }
 

@@ -29,6 +29,9 @@ std::string conformance_path(const std::string &name);
 // A stream as the mpg123 command line decodes it (signed 16-bit, native
 // order, frames as they come, no gapless trimming, info frames as silence).
 std::vector<int16_t> command_line_decode(const std::string &path);
+// The same for bytes made in a test (written to a temporary file and
+// removed again); empty when the file cannot be written.
+std::vector<int16_t> command_line_decode_bytes(const std::vector<unsigned char> &bytes);
 
 // n pseudo-random bytes from seed, none of them 0xFF, so they hold no frame
 // sync pattern: damage a decoder can only skip.
