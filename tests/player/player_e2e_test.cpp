@@ -24,26 +24,6 @@ constexpr int kFirstSongWaitMs = 5000;  // start-up until the first song plays
 
 std::string song_name(int hz) { return "song-" + std::to_string(hz) + ".mp3"; }
 
-struct Run {
-    int start_ms, length_ms;
-};
-
-// The stretches in which tone hz is heard, in 50 ms steps.
-std::vector<Run> tone_runs(const std::vector<int16_t> &sound, int hz) {
-    constexpr int kStepMs = 50;
-    const size_t window = frames_in_ms(kStepMs);
-    std::vector<Run> runs;
-    bool in_tone = false;
-    int ms = 0;
-    for (size_t at = 0; at + window <= sound.size() / 2; at += window, ms += kStepMs) {
-        const bool tone = dominant_tone(sound, at, at + window, kTones) == hz;
-        if (tone && !in_tone) runs.push_back({ms, 0});
-        if (tone) runs.back().length_ms += kStepMs;
-        in_tone = tone;
-    }
-    return runs;
-}
-
 // Presses keys and returns the tone heard afterwards.
 int tone_after(PlayerSession &p, const std::string &keys) {
     p.key(keys);
@@ -127,7 +107,7 @@ TEST(Player, SpacePausesAndResumesWhereItStopped) {
     // from its start again), then (a one-song list repeats) the song again
     // after the gap at its end. The sound queued when the pause came is
     // heard after it, so the two parts make up the whole song.
-    const auto runs = tone_runs(p.sound(), 500);
+    const auto runs = tone_runs(p.sound(), 500, kTones);
     ASSERT_GE(runs.size(), 2u);
     EXPECT_LT(runs[1].length_ms, 2500);
     EXPECT_NEAR(runs[0].length_ms + runs[1].length_ms, 3000, 100) << runs[0].length_ms << " + " << runs[1].length_ms;

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <cctype>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -18,7 +19,14 @@ namespace {
 constexpr int kScreenWidth = 640;
 constexpr int kScreenHeight = 480;
 constexpr int kWindowWaitMs = 10000;
+// Escape held this long ends the player; other keys are held as long.
 constexpr int kEscapeHoldMs = 400;
+constexpr int kKeyHoldMs = kEscapeHoldMs;
+// Half the side of the square at the screen's centre that an open file
+// selector mostly covers (the player's background there is black).
+constexpr int kCentreHalf = 20;
+// The stretch of newest sound that tells what plays now.
+constexpr int kNewestSoundMs = 100;
 constexpr int kQuitWaitMs = 5000;
 constexpr int kPollMs = 50;
 constexpr int kToneWindowMs = 50;
@@ -35,8 +43,9 @@ HeadlessSession::Options screen_options(bool realtime) {
     return o;
 }
 
-// Power of frequency hz in the mono mix of frames [from, to) (Goertzel).
-double tone_power(const std::vector<int16_t> &stereo, size_t from, size_t to, int hz) {
+}  // namespace
+
+double tone_power(const std::vector<int16_t> &stereo, size_t from, size_t to, double hz) {
     const double coeff = 2.0 * std::cos(2.0 * M_PI * hz / kCaptureRate);
     double s1 = 0, s2 = 0;
     for (size_t i = from; i < to; ++i) {
@@ -48,7 +57,14 @@ double tone_power(const std::vector<int16_t> &stereo, size_t from, size_t to, in
     return s1 * s1 + s2 * s2 - coeff * s1 * s2;
 }
 
-}  // namespace
+bool wait_until(int timeout_ms, const std::function<bool()> &done) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    for (;;) {
+        if (done()) return true;
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        sleep_ms(kPollMs);
+    }
+}
 
 size_t frames_in_ms(int ms) { return static_cast<size_t>(ms) * kCaptureRate / 1000; }
 
@@ -86,6 +102,20 @@ std::vector<int> tone_sequence(const std::vector<int16_t> &stereo, const std::ve
     return sequence;
 }
 
+std::vector<ToneRun> tone_runs(const std::vector<int16_t> &stereo, int hz, const std::vector<int> &candidates) {
+    const size_t window = frames_in_ms(kToneWindowMs);
+    std::vector<ToneRun> runs;
+    bool in_tone = false;
+    int ms = 0;
+    for (size_t at = 0; at + window <= stereo.size() / 2; at += window, ms += kToneWindowMs) {
+        const bool tone = dominant_tone(stereo, at, at + window, candidates) == hz;
+        if (tone && !in_tone) runs.push_back({ms, 0});
+        if (tone) runs.back().length_ms += kToneWindowMs;
+        in_tone = tone;
+    }
+    return runs;
+}
+
 PlayerSession::PlayerSession(bool realtime_sound) : session_(screen_options(realtime_sound)) {
     if (!session_.ok()) return;
     dir_ = session_.dir() + "/work";
@@ -107,8 +137,8 @@ void PlayerSession::write_playlist(const std::vector<std::string> &lines, const 
     write_text(path(name), text);
 }
 
-bool PlayerSession::start() {
-    pid_ = session_.spawn({MP3PLAYER}, dir_, "player");
+bool PlayerSession::start(const std::string &setup) {
+    pid_ = session_.spawn({"sh", "-c", setup + " exec '" MP3PLAYER "'"}, dir_, "player");
     if (pid_ <= 0) return false;
     for (int waited = 0; waited < kWindowWaitMs; waited += kPollMs) {
         if (!session_.sh_output("xdotool search --class Allegro 2>/dev/null").empty()) return true;
@@ -126,6 +156,33 @@ void PlayerSession::enter_in_dialog(const std::string &text) {
     cmd << "xdotool key --delay 4 --repeat " << kFieldClearPresses << " BackSpace && sleep 0.2 && xdotool type --delay 15 '"
         << text << "' && sleep 0.2 && xdotool key Return";
     session_.sh(cmd.str());
+}
+
+void PlayerSession::press(const std::string &key) {
+    session_.sh("xdotool mousemove 20 20 keydown " + key + " && sleep " + std::to_string(kKeyHoldMs / 1000.0) +
+                " && xdotool keyup " + key);
+}
+
+bool PlayerSession::wait_for_dialog(bool open, int timeout_ms) {
+    return wait_until(timeout_ms, [&] {
+        const Picture screen = shot();
+        const Rect centre{screen.width() / 2 - kCentreHalf, screen.height() / 2 - kCentreHalf, 2 * kCentreHalf,
+                          2 * kCentreHalf};
+        return screen.ok() && (screen.count(centre, kBlack) < kCentreHalf * kCentreHalf * 2) == open;
+    });
+}
+
+bool PlayerSession::wait_for_sound(int hz, const std::vector<int> &candidates, int timeout_ms) {
+    const size_t newest = frames_in_ms(kNewestSoundMs);
+    return wait_until(timeout_ms, [&] {
+        const size_t now = frames_now();
+        return now >= newest && dominant_tone(session_.captured_sound(now - newest), 0, newest, candidates) == hz;
+    });
+}
+
+bool PlayerSession::wait_for_more_sound(int ms, int timeout_ms) {
+    const size_t until = frames_now() + frames_in_ms(ms);
+    return wait_until(timeout_ms, [&] { return frames_now() >= until; });
 }
 
 std::string PlayerSession::title() {

@@ -8,10 +8,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "headless.h"
+#include "picture.h"
 
 class PlayerSession {
 public:
@@ -33,7 +35,9 @@ public:
     void write_playlist(const std::vector<std::string> &lines, const std::string &name = "playlist.qpl");
 
     // Starts the player and waits for its window. False when it did not come.
-    bool start();
+    // setup is shell text run just before the shell becomes the player
+    // (limits, environment).
+    bool start(const std::string &setup = "");
     pid_t pid() const { return pid_; }
     // What the player wrote on stdout and stderr.
     std::string log() const;
@@ -41,6 +45,17 @@ public:
     void key(const std::string &keys);
     // In an open file selector: empties the name field, types text, Return.
     void enter_in_dialog(const std::string &text);
+    // Holds a key down as long as a person's press and lets it go.
+    void press(const std::string &key);
+    // Waits up to timeout_ms for a file selector to be open (or closed): it
+    // covers the screen's centre, where the player shows its background.
+    bool wait_for_dialog(bool open, int timeout_ms);
+    // Waits up to timeout_ms until the newest sound captured is tone hz,
+    // the loudest of candidates (hz 0: silence).
+    bool wait_for_sound(int hz, const std::vector<int> &candidates, int timeout_ms);
+    // Waits up to timeout_ms until ms more milliseconds of sound are captured.
+    bool wait_for_more_sound(int ms, int timeout_ms);
+    Picture shot() { return Picture(session_); }
     // The player's window title ("" when there is no window).
     std::string title();
     // Waits up to timeout_ms for the window title to become title.
@@ -72,8 +87,15 @@ private:
 
 constexpr int kCaptureRate = 44100;
 
+// Checks done every 50 ms until it holds or timeout_ms have passed on the
+// clock (a check may itself take long: screenshots on a busy machine).
+bool wait_until(int timeout_ms, const std::function<bool()> &done);
+
 // Frames of sound in ms milliseconds.
 size_t frames_in_ms(int ms);
+
+// Power of frequency hz in the mono mix of frames [from, to) (Goertzel).
+double tone_power(const std::vector<int16_t> &stereo, size_t from, size_t to, double hz);
 
 // The candidate tone heard loudest in frames [from, to) of interleaved stereo
 // sound, or 0 when the stretch is silent.
@@ -84,5 +106,11 @@ int dominant_tone(const std::vector<int16_t> &stereo, size_t from, size_t to, co
 // (song changes), repeats of the same tone merged. Silence does not appear.
 std::vector<int> tone_sequence(const std::vector<int16_t> &stereo, const std::vector<int> &candidates,
                                int min_ms = 200);
+
+struct ToneRun {
+    int start_ms, length_ms;
+};
+// The stretches in which tone hz is the loudest of candidates, in 50 ms steps.
+std::vector<ToneRun> tone_runs(const std::vector<int16_t> &stereo, int hz, const std::vector<int> &candidates);
 
 #endif

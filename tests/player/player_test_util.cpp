@@ -14,15 +14,18 @@ ScratchDir::~ScratchDir() {
     if (!path_.empty()) std::system(("rm -rf '" + path_ + "'").c_str());
 }
 
-bool make_tone_song(const std::string &path, int hz, double seconds) {
+bool make_tone_song(const std::string &path, int hz, double seconds, int rate, const std::string &extra) {
+    constexpr int kFullRate = 44100;
+    const bool full = rate == kFullRate;
     const std::string wav = path + ".wav";
     std::ostringstream cmd;
-    cmd << "sox -q -n -r 44100 -c 2 -b 16 '" << wav << "' synth " << seconds << " sine " << hz << " vol 0.5 && ";
+    cmd << "sox -q -n -r " << rate << " -c " << (full ? 2 : 1) << " -b 16 '" << wav << "' synth " << seconds
+        << " sine " << hz << " vol 0.5 && ";
     const bool layer2 = path.size() > 4 && path.compare(path.size() - 4, 4, ".mp2") == 0;
     if (layer2)
         cmd << "twolame --quiet -b 192 '" << wav << "' '" << path << "'";
     else
-        cmd << "lame --quiet -b 128 '" << wav << "' '" << path << "'";
+        cmd << "lame --quiet -b " << (full ? 128 : 16) << " " << extra << " '" << wav << "' '" << path << "'";
     cmd << " && rm -f '" << wav << "'";
     return std::system(cmd.str().c_str()) == 0;
 }

@@ -20,10 +20,12 @@ private:
     std::string path_;
 };
 
-// Makes a stereo 44100 Hz sine of hz Hertz lasting seconds at path: Layer III
-// through lame for a ".mp3" name, Layer II through twolame for ".mp2".
-// Returns false when an encoder failed.
-bool make_tone_song(const std::string &path, int hz, double seconds);
+// Makes a sine of hz Hertz lasting seconds at path: Layer III through lame
+// for a ".mp3" name, Layer II through twolame for ".mp2". At 44100 Hz it is
+// stereo; at lower rates mono at a low bit rate, as such songs come. extra
+// holds further lame options (tags). Returns false when an encoder failed.
+bool make_tone_song(const std::string &path, int hz, double seconds, int rate = 44100,
+                    const std::string &extra = "");
 
 void write_text(const std::string &path, const std::string &text);
 std::string read_text(const std::string &path);

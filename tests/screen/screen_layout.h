@@ -1,5 +1,5 @@
-// Where the player's areas lie on the two screens the tests use (8x8 font):
-// the worked layouts of a 1024x768 and an 800x600 screen, and the colours
+// Where the player's areas lie on the screens the tests use (8x8 font):
+// the worked layouts of a 1024x768, an 800x600 and a 640x480 screen, and the colours
 // that the default scheme gives over a plain black background.
 #ifndef SCREEN_LAYOUT_H
 #define SCREEN_LAYOUT_H
@@ -16,6 +16,7 @@ struct Layout {
 };
 
 constexpr Layout kLayout1024{1024, 768, {0, 648, 756, 120}, {0, 608, 756, 40}, {756, 0, 268, 768}, 15};
+constexpr Layout kLayout640{640, 480, {0, 408, 372, 72}, {0, 368, 372, 40}, {372, 0, 268, 480}, 9};
 constexpr Layout kLayout800{800, 600, {0, 504, 532, 96}, {0, 464, 532, 40}, {532, 0, 268, 600}, 12};
 
 // Names a layout in test output.

@@ -200,8 +200,10 @@ long HeadlessSession::captured_bytes() const {
     return stat(capture_.c_str(), &st) == 0 ? static_cast<long>(st.st_size) : 0;
 }
 
-std::vector<int16_t> HeadlessSession::captured_sound() const {
+std::vector<int16_t> HeadlessSession::captured_sound(size_t from_frame) const {
+    constexpr std::streamoff kFrameBytes = 4;
     std::ifstream in(capture_, std::ios::binary);
+    in.seekg(static_cast<std::streamoff>(from_frame) * kFrameBytes);
     std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     std::vector<int16_t> samples(bytes.size() / 2);
     for (size_t i = 0; i < samples.size(); ++i) {

@@ -50,8 +50,9 @@ public:
     // The same, returning what it printed on stdout (trailing newline cut).
     std::string sh_output(const std::string &command);
 
-    // The sound captured so far, as signed interleaved stereo samples.
-    std::vector<int16_t> captured_sound() const;
+    // The sound captured so far from sample frame from_frame on, as signed
+    // interleaved stereo samples.
+    std::vector<int16_t> captured_sound(size_t from_frame = 0) const;
     // Bytes captured so far.
     long captured_bytes() const;
 
