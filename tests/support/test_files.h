@@ -25,6 +25,13 @@ std::vector<int16_t> reference_pcm(const std::string &name);
 // The conformance streams, when the folder beside the repository exists.
 bool conformance_available();
 std::string conformance_path(const std::string &name);
+// Every conformance stream the suites decode, by name, in name order; each
+// has its reference decode NAME-without-extension.pcm unless it is one of
+// the three longer streams kept for timing and cutting (see
+// has_conformance_reference). A stream missing from the folder fails the
+// suites rather than passing unseen.
+const std::vector<std::string> &conformance_streams();
+bool has_conformance_reference(const std::string &name);
 
 // A stream as the mpg123 command line decodes it (signed 16-bit, native
 // order, frames as they come, no gapless trimming, info frames as silence).
