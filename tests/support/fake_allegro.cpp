@@ -30,6 +30,7 @@ std::mutex state_mutex;
 int free_buffers = fake_allegro::kUnlimited;
 bool play_fails = false;
 std::vector<unsigned char> captured_bytes;
+bool capturing = true;
 std::vector<bool> silent_flags;
 int one_buffer_bytes = 0;
 int open_streams = 0;
@@ -72,6 +73,7 @@ namespace fake_allegro {
 
 void reset() {
     std::lock_guard<std::mutex> lock(state_mutex);
+    capturing = true;
     free_buffers = kUnlimited;
     play_fails = false;
     captured_bytes.clear();
@@ -80,6 +82,11 @@ void reset() {
     adjusts = 0;
     last_play_call = {};
     last_adjust_call = {};
+}
+
+void set_capture(bool on) {
+    std::lock_guard<std::mutex> lock(state_mutex);
+    capturing = on;
 }
 
 void set_free_buffers(int count) {
@@ -201,6 +208,7 @@ void free_audio_stream_buffer(AUDIOSTREAM *stream) {
     auto *fs = fake_of(stream);
     if (!fs->lent) return;
     fs->lent = false;
+    if (!capturing) return;
     captured_bytes.insert(captured_bytes.end(), fs->data.begin(), fs->data.end());
     silent_flags.push_back(all_silent(fs->data.data(), static_cast<int>(fs->data.size())));
 }

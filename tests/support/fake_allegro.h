@@ -17,6 +17,10 @@ constexpr int kUnlimited = -1;
 // Forgets everything: no stream open, unlimited free buffers, nothing captured.
 void reset();
 
+// Whether handed-back buffers are kept for captured() (on after reset; the
+// fuzz targets turn it off, as they read nothing back).
+void set_capture(bool on);
+
 // How many more times get_audio_stream_buffer hands out a buffer
 // (kUnlimited: always).
 void set_free_buffers(int count);
