@@ -6,6 +6,8 @@
 
 #include "mp3memory_record.h"
 
+namespace almp3 {
+
 namespace {
 
 constexpr int kBitsPerKbit = 1000;
@@ -36,6 +38,10 @@ void walk(Mp3Memory &m) {
 }
 
 }  // namespace
+
+}  // namespace almp3
+
+using namespace almp3;
 
 Mp3Memory *almp3_create_mp3(const void *data, int data_len) {
     if (!data || data_len <= 0) return nullptr;

@@ -2,6 +2,8 @@
 // polling timer, and the queries about its audio stream.
 #include "mp3memory_record.h"
 
+namespace almp3 {
+
 namespace {
 
 constexpr int kNormalSpeed = 1000;
@@ -16,6 +18,10 @@ void stop_locked(Mp3Memory &m) {
     stop_audio_stream(m.stream);
     m.stream = nullptr;
 }
+
+}  // namespace almp3
+
+using namespace almp3;
 
 int almp3_play_ex_mp3(Mp3Memory *mp3, int buffer_len, int vol, int pan, int speed, int loop) {
     Hold hold(mp3->lock);

@@ -5,6 +5,8 @@
 
 #include "mp3memory_record.h"
 
+namespace almp3 {
+
 namespace {
 
 enum class Fill { kFull, kDataUsedUp, kDamaged };
@@ -93,6 +95,10 @@ int poll_locked(Mp3Memory &m) {
 }
 
 }  // namespace
+
+}  // namespace almp3
+
+using namespace almp3;
 
 int almp3_poll_mp3(Mp3Memory *mp3) {
     std::lock_guard<std::mutex> hold(mp3->lock);

@@ -9,6 +9,8 @@
 
 #include "mp3memory_record.h"
 
+namespace almp3 {
+
 namespace {
 
 using Hold = std::lock_guard<std::mutex>;
@@ -71,6 +73,10 @@ void go_to_byte(Mp3Memory &m, int64_t p) {
 int64_t length_msecs(const Mp3Memory &m) { return frames_to_msecs(m.frame_count, m.samples_per_frame, m.freq); }
 
 }  // namespace
+
+}  // namespace almp3
+
+using namespace almp3;
 
 int almp3_get_msecs_per_frame_mp3(Mp3Memory *mp3) {
     return whole_msecs_per_frame(mp3->samples_per_frame, mp3->freq);

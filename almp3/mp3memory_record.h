@@ -13,6 +13,8 @@
 #include "decoder_core.h"
 #include "frame.h"
 
+namespace almp3 {
+
 // Flags of the public interface.
 constexpr int kTrue = -1;
 constexpr int kFalse = 0;
@@ -128,5 +130,7 @@ void restart_decoder(Mp3Memory &m);
 // Stops the audio stream (and first its timer), keeping the position.
 // Caller holds the lock.
 void stop_locked(Mp3Memory &m);
+
+}  // namespace almp3
 
 #endif

@@ -4,6 +4,8 @@
 
 #include "mp3memory_record.h"
 
+namespace almp3 {
+
 namespace {
 
 // Tries the candidate at read_pos with a fresh decoder.
@@ -40,3 +42,5 @@ bool resynchronise(Mp3Memory &m, int step_offset, DecodeRun &run) {
     // at rubbish); the first frame's size then stands in for it.
     return remaining <= std::max(m.decoder.framesize, m.frame_len - kHeaderBytes);
 }
+
+}  // namespace almp3

@@ -8,6 +8,8 @@
 
 #include "mp3memory_record.h"
 
+namespace almp3 {
+
 namespace {
 
 struct SampleDeleter {
@@ -43,6 +45,10 @@ void fill_with_silence(unsigned char *from, int bytes) {
 }
 
 }  // namespace
+
+}  // namespace almp3
+
+using namespace almp3;
 
 SAMPLE *almp3_create_sample_from_mp3(Mp3Memory *mp3) {
     std::lock_guard<std::mutex> hold(mp3->lock);

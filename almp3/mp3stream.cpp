@@ -6,6 +6,8 @@
 
 #include "mp3stream_record.h"
 
+namespace almp3 {
+
 namespace {
 
 constexpr int kBitsPerKbit = 1000;
@@ -63,6 +65,10 @@ FrameWalk walk_first_block(const Mp3Stream &s, const unsigned char *block, int l
 }
 
 }  // namespace
+
+}  // namespace almp3
+
+using namespace almp3;
 
 extern "C" {
 

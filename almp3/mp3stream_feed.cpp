@@ -4,6 +4,8 @@
 
 #include "mp3stream_record.h"
 
+namespace almp3 {
+
 namespace {
 
 // A buffer is out on loan exactly while the object waits for a block and the
@@ -27,6 +29,10 @@ int final_count(int count, int block_len) {
 }
 
 }  // namespace
+
+}  // namespace almp3
+
+using namespace almp3;
 
 extern "C" {
 

@@ -2,6 +2,8 @@
 // the autopoll timer that can poll it from Allegro's timer thread.
 #include "mp3stream_record.h"
 
+namespace almp3 {
+
 namespace {
 
 constexpr int kNormalSpeed = 1000;
@@ -21,6 +23,10 @@ void stream_stop_locked(Mp3Stream *s) {
     s->stream = nullptr;
     s->paused = kFlagFalse;
 }
+
+}  // namespace almp3
+
+using namespace almp3;
 
 extern "C" {
 

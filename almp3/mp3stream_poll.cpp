@@ -7,6 +7,8 @@
 
 #include "mp3stream_record.h"
 
+namespace almp3 {
+
 namespace {
 
 constexpr int kSilentTailBuffers = 2;
@@ -317,6 +319,10 @@ int stream_poll_locked(Mp3Stream *s) {
     }
     return buffer_full(s);
 }
+
+}  // namespace almp3
+
+using namespace almp3;
 
 extern "C" int almp3_poll_mp3stream(Mp3Stream *s) {
     std::lock_guard<std::mutex> guard(s->lock);

@@ -9,6 +9,8 @@
 
 #include "mp3stream_record.h"
 
+namespace almp3 {
+
 namespace {
 
 constexpr int kOutside = -1;
@@ -104,6 +106,10 @@ int64_t length_msecs(const Mp3Stream &s, int total_bytes) {
 }
 
 }  // namespace
+
+}  // namespace almp3
+
+using namespace almp3;
 
 extern "C" {
 

@@ -17,6 +17,8 @@
 #include "decoder_core.h"
 #include "frame.h"
 
+namespace almp3 {
+
 // Flag values of the public interface.
 constexpr int kFlagTrue = -1;
 constexpr int kFlagFalse = 0;
@@ -81,5 +83,7 @@ struct Mp3Stream {
 void stream_stop_locked(Mp3Stream *s);
 // One poll; the caller holds s->lock.
 int stream_poll_locked(Mp3Stream *s);
+
+}  // namespace almp3
 
 #endif
