@@ -15,7 +15,7 @@ constexpr int kBytesPerSample = 2;
 
 void take_first_frame(Mp3Memory &m, const FirstFrame &f) {
     m.freq = freqs[f.sampling_frequency];
-    m.stereo = f.channels > 1 ? kTrue : kFalse;
+    m.stereo = f.channels > 1 ? ALMP3_TRUE : ALMP3_FALSE;
     m.bitrate = tabsel_123[f.lsf][f.layer - 1][f.bitrate_index] * kBitsPerKbit;
     m.layer = f.layer;
     m.frame_len = f.framesize + kHeaderBytes;

@@ -59,7 +59,7 @@ void restart_decoder(Mp3Memory &m) {
     // Out of memory leaves the state released: every later decode is then a
     // bad frame, and the poll reports damaged data.
     InitMP3(&m.decoder);
-    m.restart_pending = kFalse;
+    m.restart_pending = ALMP3_FALSE;
 }
 
 int almp3_decode_frame_mp3(Mp3Memory *mp3, const unsigned char *in, unsigned char *out, int room, int *out_count,

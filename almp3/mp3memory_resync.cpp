@@ -26,7 +26,7 @@ int decode_at_read_pos(Mp3Memory &m, DecodeRun &run) {
 void wrap_to_start(Mp3Memory &m) {
     m.read_pos = m.first_frame;
     m.frame_pos = 0;
-    m.restart_pending = kFalse;
+    m.restart_pending = ALMP3_FALSE;
 }
 
 bool resynchronise(Mp3Memory &m, int step_offset, DecodeRun &run) {

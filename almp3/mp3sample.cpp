@@ -68,7 +68,7 @@ SAMPLE *almp3_create_sample_from_mp3(Mp3Memory *mp3) {
     const bool whole = decode_into(m, run);
     // Whatever happened, the next start of playback begins afresh.
     rewind_object(m);
-    m.restart_pending = kTrue;
+    m.restart_pending = ALMP3_TRUE;
     if (!whole) return nullptr;
     fill_with_silence(run.base + run.total, run.capacity - run.total);
     return sample.release();

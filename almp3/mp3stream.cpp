@@ -41,13 +41,13 @@ void fill_parameters(Mp3Stream *s, const FirstFrame &f, int len, int is_last) {
     s->read_pos = s->lead_len = s->byte_pos = f.offset;
     s->current = kCurrentIsA;
     s->block_len = len;
-    s->wants_block = kFlagTrue;
+    s->wants_block = ALMP3_TRUE;
     s->last_len = is_last ? len : kNotFinal;
     s->freq = freqs[f.sampling_frequency];
     s->bits = kOutputBits;
-    s->stereo = f.channels > 1 ? kFlagTrue : kFlagFalse;
+    s->stereo = f.channels > 1 ? ALMP3_TRUE : ALMP3_FALSE;
     s->frame_pos = 0;
-    s->autopoll_on = kFlagFalse;
+    s->autopoll_on = ALMP3_FALSE;
     s->bitrate = tabsel_123[f.lsf][f.layer - 1][f.bitrate_index] * kBitsPerKbit;
     s->layer = f.layer;
     s->frame_len = f.framesize + kHeaderBytes;
