@@ -6,6 +6,8 @@
 #include <cstring>
 #include <mutex>
 
+namespace almp3 {
+
 namespace {
 
 // libmpg123 answers MPG123_NEW_FORMAT once per format change; a few retries
@@ -137,3 +139,5 @@ int decodeMP3(DecoderState *st, const unsigned char *input, int input_len, unsig
     std::memmove(st->input, st->input + frame_bytes, static_cast<size_t>(st->held));
     return rc;
 }
+
+}  // namespace almp3

@@ -11,7 +11,10 @@
 
 #include "frame_header.h"
 
+// libmpg123's handle, declared as its header does (global namespace).
 struct mpg123_handle_struct;
+
+namespace almp3 {
 
 // Largest input a state holds: several of the largest frames (2881 bytes)
 // plus a feeding chunk. A caller that goes on feeding after errors gets -1
@@ -79,5 +82,7 @@ int core_feed_len(const DecoderState *state, const unsigned char *next, int avai
 // a decodeMP3 call without input would decode. Input fed in chunks larger
 // than a frame stays held, so "no more input" is not yet "nothing to decode".
 bool core_holds_frame(const DecoderState *state);
+
+}  // namespace almp3
 
 #endif

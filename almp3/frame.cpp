@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+namespace almp3 {
+
 bool header_word_ok(uint32_t h) {
     const uint32_t version = (h >> 19) & 3;
     const uint32_t layer = (h >> 17) & 3;
@@ -70,3 +72,5 @@ void pcm_to_unsigned(unsigned char *buf, int bytes) {
         std::memcpy(buf + i, &v, 2);
     }
 }
+
+}  // namespace almp3

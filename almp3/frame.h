@@ -14,6 +14,8 @@
 #include "timing.h"
 #include "xing.h"
 
+namespace almp3 {
+
 // How far into a block the first frame is searched for.
 constexpr int kFirstFrameSearchLimit = 28672;
 // How many byte positions one resynchronisation may search.
@@ -51,5 +53,7 @@ int pcm_per_frame_of(const FirstFrame &f);
 
 // Flips the top bit of every 16-bit sample: signed PCM becomes unsigned.
 void pcm_to_unsigned(unsigned char *buf, int bytes);
+
+}  // namespace almp3
 
 #endif

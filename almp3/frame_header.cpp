@@ -1,5 +1,7 @@
 #include "frame_header.h"
 
+namespace almp3 {
+
 const int freqs[9] = {44100, 48000, 32000, 22050, 24000, 16000, 11025, 12000, 8000};
 
 const int tabsel_123[2][3][16] = {
@@ -85,3 +87,5 @@ int frame_len_at(const unsigned char *data, int64_t pos, int64_t len) {
     if (!parse_header(be32(data + pos), &f) || f.layer == 1) return 0;
     return f.framesize + kHeaderBytes;
 }
+
+}  // namespace almp3

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+namespace almp3 {
+
 constexpr int kHeaderBytes = 4;
 
 struct FrameHeader {
@@ -43,5 +45,7 @@ int frame_len_at(const unsigned char *data, int64_t pos, int64_t len);
 extern const int freqs[9];
 // Bit rates in kbit/s by [lsf][layer - 1][bitrate index].
 extern const int tabsel_123[2][3][16];
+
+}  // namespace almp3
 
 #endif

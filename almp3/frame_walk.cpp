@@ -3,6 +3,8 @@
 #include "frame.h"
 #include "tags.h"
 
+namespace almp3 {
+
 bool frame_confirmed(const unsigned char *data, int64_t pos, int n, int64_t len) {
     // Zero bytes confirm nothing (frames of silence, and the info frame,
     // hold long runs of them).
@@ -54,3 +56,5 @@ FrameWalk walk_frames(const unsigned char *data, int64_t len) {
     }
     return w;
 }
+
+}  // namespace almp3

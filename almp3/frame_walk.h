@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+namespace almp3 {
+
 struct FrameWalk {
     int64_t frames = 0;       // whole frames found
     int64_t audio_end = 0;    // offset just past the last whole frame
@@ -27,5 +29,7 @@ bool frame_confirmed(const unsigned char *data, int64_t pos, int n, int64_t len)
 // Offset of the first frame, at from or after it, that is whole and
 // confirmed, searching at most limit positions; -1 when there is none.
 int64_t next_confirmed_frame(const unsigned char *data, int64_t from, int64_t len, int64_t limit);
+
+}  // namespace almp3
 
 #endif

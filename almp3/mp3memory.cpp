@@ -6,6 +6,8 @@
 
 #include "mp3memory_record.h"
 
+namespace almp3 {
+
 namespace {
 
 constexpr int kBitsPerKbit = 1000;
@@ -13,7 +15,7 @@ constexpr int kBytesPerSample = 2;
 
 void take_first_frame(Mp3Memory &m, const FirstFrame &f) {
     m.freq = freqs[f.sampling_frequency];
-    m.stereo = f.channels > 1 ? kTrue : kFalse;
+    m.stereo = f.channels > 1 ? ALMP3_TRUE : ALMP3_FALSE;
     m.bitrate = tabsel_123[f.lsf][f.layer - 1][f.bitrate_index] * kBitsPerKbit;
     m.layer = f.layer;
     m.frame_len = f.framesize + kHeaderBytes;
@@ -36,6 +38,10 @@ void walk(Mp3Memory &m) {
 }
 
 }  // namespace
+
+}  // namespace almp3
+
+using namespace almp3;
 
 Mp3Memory *almp3_create_mp3(const void *data, int data_len) {
     if (!data || data_len <= 0) return nullptr;

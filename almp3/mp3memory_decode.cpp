@@ -6,6 +6,8 @@
 
 #include "mp3memory_record.h"
 
+namespace almp3 {
+
 namespace {
 
 // True when the core refused a whole frame only because its PCM does not
@@ -57,7 +59,7 @@ void restart_decoder(Mp3Memory &m) {
     // Out of memory leaves the state released: every later decode is then a
     // bad frame, and the poll reports damaged data.
     InitMP3(&m.decoder);
-    m.restart_pending = kFalse;
+    m.restart_pending = ALMP3_FALSE;
 }
 
 int almp3_decode_frame_mp3(Mp3Memory *mp3, const unsigned char *in, unsigned char *out, int room, int *out_count,
@@ -83,3 +85,5 @@ int almp3_decode_frame_mp3(Mp3Memory *mp3, const unsigned char *in, unsigned cha
     if (rc != 0) return kFrameBad;
     return header_word_ok(d.header) && d.framesize > 0 ? kFrameDecoded : kFrameBad;
 }
+
+}  // namespace almp3

@@ -5,6 +5,8 @@
 
 #include "mp3memory_record.h"
 
+namespace almp3 {
+
 namespace {
 
 enum class Fill { kFull, kDataUsedUp, kDamaged };
@@ -18,14 +20,14 @@ void hand_back(Mp3Memory &m, unsigned char *buf, int bytes) {
 void rewind_after_end(Mp3Memory &m) {
     m.read_pos = m.first_frame;
     m.frame_pos = 0;
-    m.restart_pending = kTrue;
+    m.restart_pending = ALMP3_TRUE;
 }
 
 int hand_over_silence(Mp3Memory &m, unsigned char *buf, int bytes) {
     hand_back(m, buf, bytes);
-    if (--m.end_countdown > 0) return kPollOk;
+    if (--m.end_countdown > 0) return ALMP3_POLL_OK;
     stop_locked(m);
-    return kPollFinished;
+    return ALMP3_POLL_FINISHED;
 }
 
 // One frame into the buffer, with resynchronisation after a bad one.
@@ -59,9 +61,9 @@ Fill fill_buffer(Mp3Memory &m, DecodeRun &run) {
 }
 
 int poll_locked(Mp3Memory &m) {
-    if (!m.stream) return kPollNotPlaying;
+    if (!m.stream) return ALMP3_POLL_NOT_PLAYING;
     auto *buf = static_cast<unsigned char *>(get_audio_stream_buffer(m.stream));
-    if (!buf) return kPollOk;
+    if (!buf) return ALMP3_POLL_OK;
     const int bytes = m.frames_per_buffer * m.pcm_per_frame;
     std::memset(buf, 0, static_cast<size_t>(bytes));
     if (!m.looping && m.end_countdown > 0) return hand_over_silence(m, buf, bytes);
@@ -79,20 +81,24 @@ int poll_locked(Mp3Memory &m) {
             rewind_after_end(m);
             if (!m.looping) m.end_countdown = kEndSilentBuffers;
         }
-        return kPollOk;
+        return ALMP3_POLL_OK;
     case Fill::kDataUsedUp:
         rewind_after_end(m);
         m.end_countdown = kEndSilentBuffers;
-        return kPollOk;
+        return ALMP3_POLL_OK;
     case Fill::kDamaged:
         break;
     }
     stop_locked(m);
     rewind_after_end(m);
-    return kPollDamaged;
+    return ALMP3_POLL_DAMAGED;
 }
 
 }  // namespace
+
+}  // namespace almp3
+
+using namespace almp3;
 
 int almp3_poll_mp3(Mp3Memory *mp3) {
     std::lock_guard<std::mutex> hold(mp3->lock);

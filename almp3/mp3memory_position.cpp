@@ -9,6 +9,8 @@
 
 #include "mp3memory_record.h"
 
+namespace almp3 {
+
 namespace {
 
 using Hold = std::lock_guard<std::mutex>;
@@ -44,7 +46,7 @@ void go_to_frame(Mp3Memory &m, int64_t f) {
     if (offset < 0) offset = estimated_offset(m, f);
     set_read_offset(m, offset);
     m.frame_pos = static_cast<int>(f);
-    m.restart_pending = kTrue;
+    m.restart_pending = ALMP3_TRUE;
 }
 
 void move_by_frames(Mp3Memory &m, int64_t d) {
@@ -55,14 +57,14 @@ void move_by_frames(Mp3Memory &m, int64_t d) {
     if (offset < 0) offset = read_offset(m) + (d < 0 ? -estimated_offset(m, -d) : estimated_offset(m, d));
     set_read_offset(m, offset);
     m.frame_pos = static_cast<int>(target);
-    m.restart_pending = kTrue;
+    m.restart_pending = ALMP3_TRUE;
 }
 
 // p counts from the first frame; a place inside the leading tag means the
 // first frame.
 void go_to_byte(Mp3Memory &m, int64_t p) {
     if (p < -int64_t{m.lead_len} || p >= m.audio_len) return;
-    m.restart_pending = kTrue;
+    m.restart_pending = ALMP3_TRUE;
     p = std::max<int64_t>(p, 0);
     m.read_pos = m.first_frame + p;
     m.frame_pos = static_cast<int>(p * m.frame_count / m.audio_len);
@@ -71,6 +73,10 @@ void go_to_byte(Mp3Memory &m, int64_t p) {
 int64_t length_msecs(const Mp3Memory &m) { return frames_to_msecs(m.frame_count, m.samples_per_frame, m.freq); }
 
 }  // namespace
+
+}  // namespace almp3
+
+using namespace almp3;
 
 int almp3_get_msecs_per_frame_mp3(Mp3Memory *mp3) {
     return whole_msecs_per_frame(mp3->samples_per_frame, mp3->freq);
@@ -105,7 +111,7 @@ void almp3_rewind_mp3(Mp3Memory *mp3) {
     Hold hold(mp3->lock);
     mp3->frame_pos = 0;
     mp3->read_pos = mp3->first_frame;
-    mp3->restart_pending = kTrue;
+    mp3->restart_pending = ALMP3_TRUE;
 }
 
 void almp3_seek_abs_frames_mp3(Mp3Memory *mp3, int frame) {

@@ -13,18 +13,10 @@
 #include "decoder_core.h"
 #include "frame.h"
 
-// Flags of the public interface.
-constexpr int kTrue = -1;
-constexpr int kFalse = 0;
+namespace almp3 {
 
 // Silent buffers handed over after the data ended, when not looping.
 constexpr int kEndSilentBuffers = 2;
-
-// Results of almp3_poll_mp3.
-constexpr int kPollOk = 0;
-constexpr int kPollFinished = 1;
-constexpr int kPollNotPlaying = -1;
-constexpr int kPollDamaged = -2;
 
 // Results of almp3_decode_frame_mp3.
 constexpr int kFrameDecoded = -1;
@@ -43,7 +35,7 @@ struct Mp3Memory {
     int trail_len = 0;
     DecoderState decoder;
     std::unique_ptr<XingInfo, FreeDeleter> xing;
-    int restart_pending = kFalse;
+    int restart_pending = ALMP3_FALSE;
     int pcm_per_frame = 0;
     int frame_len = 0;
     int bitrate = 0;
@@ -54,11 +46,11 @@ struct Mp3Memory {
     int frame_pos = 0;
     AUDIOSTREAM *stream = nullptr;
     int freq = 0;
-    int stereo = kFalse;
+    int stereo = ALMP3_FALSE;
     int bits = 16;
     int looping = 0;
     int frames_per_buffer = 0;
-    int autopoll_on = kFalse;
+    int autopoll_on = ALMP3_FALSE;
     int autopoll_ms = 0;
     int end_countdown = 0;
 
@@ -128,5 +120,7 @@ void restart_decoder(Mp3Memory &m);
 // Stops the audio stream (and first its timer), keeping the position.
 // Caller holds the lock.
 void stop_locked(Mp3Memory &m);
+
+}  // namespace almp3
 
 #endif

@@ -4,6 +4,8 @@
 
 #include "mp3memory_record.h"
 
+namespace almp3 {
+
 namespace {
 
 // Tries the candidate at read_pos with a fresh decoder.
@@ -24,7 +26,7 @@ int decode_at_read_pos(Mp3Memory &m, DecodeRun &run) {
 void wrap_to_start(Mp3Memory &m) {
     m.read_pos = m.first_frame;
     m.frame_pos = 0;
-    m.restart_pending = kFalse;
+    m.restart_pending = ALMP3_FALSE;
 }
 
 bool resynchronise(Mp3Memory &m, int step_offset, DecodeRun &run) {
@@ -40,3 +42,5 @@ bool resynchronise(Mp3Memory &m, int step_offset, DecodeRun &run) {
     // at rubbish); the first frame's size then stands in for it.
     return remaining <= std::max(m.decoder.framesize, m.frame_len - kHeaderBytes);
 }
+
+}  // namespace almp3

@@ -8,6 +8,8 @@
 
 #include "mp3memory_record.h"
 
+namespace almp3 {
+
 namespace {
 
 struct SampleDeleter {
@@ -44,6 +46,10 @@ void fill_with_silence(unsigned char *from, int bytes) {
 
 }  // namespace
 
+}  // namespace almp3
+
+using namespace almp3;
+
 SAMPLE *almp3_create_sample_from_mp3(Mp3Memory *mp3) {
     std::lock_guard<std::mutex> hold(mp3->lock);
     Mp3Memory &m = *mp3;
@@ -62,7 +68,7 @@ SAMPLE *almp3_create_sample_from_mp3(Mp3Memory *mp3) {
     const bool whole = decode_into(m, run);
     // Whatever happened, the next start of playback begins afresh.
     rewind_object(m);
-    m.restart_pending = kTrue;
+    m.restart_pending = ALMP3_TRUE;
     if (!whole) return nullptr;
     fill_with_silence(run.base + run.total, run.capacity - run.total);
     return sample.release();

@@ -6,6 +6,8 @@
 
 #include "mp3stream_record.h"
 
+namespace almp3 {
+
 namespace {
 
 constexpr int kBitsPerKbit = 1000;
@@ -39,13 +41,13 @@ void fill_parameters(Mp3Stream *s, const FirstFrame &f, int len, int is_last) {
     s->read_pos = s->lead_len = s->byte_pos = f.offset;
     s->current = kCurrentIsA;
     s->block_len = len;
-    s->wants_block = kFlagTrue;
+    s->wants_block = ALMP3_TRUE;
     s->last_len = is_last ? len : kNotFinal;
     s->freq = freqs[f.sampling_frequency];
     s->bits = kOutputBits;
-    s->stereo = f.channels > 1 ? kFlagTrue : kFlagFalse;
+    s->stereo = f.channels > 1 ? ALMP3_TRUE : ALMP3_FALSE;
     s->frame_pos = 0;
-    s->autopoll_on = kFlagFalse;
+    s->autopoll_on = ALMP3_FALSE;
     s->bitrate = tabsel_123[f.lsf][f.layer - 1][f.bitrate_index] * kBitsPerKbit;
     s->layer = f.layer;
     s->frame_len = f.framesize + kHeaderBytes;
@@ -63,6 +65,10 @@ FrameWalk walk_first_block(const Mp3Stream &s, const unsigned char *block, int l
 }
 
 }  // namespace
+
+}  // namespace almp3
+
+using namespace almp3;
 
 extern "C" {
 

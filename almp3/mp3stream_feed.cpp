@@ -4,6 +4,8 @@
 
 #include "mp3stream_record.h"
 
+namespace almp3 {
+
 namespace {
 
 // A buffer is out on loan exactly while the object waits for a block and the
@@ -18,15 +20,19 @@ unsigned char *spare_block(Mp3Stream &s) {
     return s.current == kCurrentIsA ? s.block_b.get() : s.block_a.get();
 }
 
-// -1 stays "a full block, more follow"; a final count is kept within the
-// block, other negative counts meaning an empty final block.
+// A whole block stays "more follow"; a final count is kept within the block,
+// other negative counts meaning an empty final block.
 int final_count(int count, int block_len) {
-    if (count == kNotFinal) return kNotFinal;
+    if (count == ALMP3_WHOLE_BLOCK) return kNotFinal;
     if (count < 0) return 0;
     return count > block_len ? block_len : count;
 }
 
 }  // namespace
+
+}  // namespace almp3
+
+using namespace almp3;
 
 extern "C" {
 
@@ -40,7 +46,7 @@ void almp3_free_mp3stream_buffer(Mp3Stream *s, int count) {
     // Checking last_len too keeps a stray call after the final block from
     // taking the spare buffer's stale bytes as new data.
     if (!block_wanted(*s)) return;
-    s->wants_block = kFlagFalse;
+    s->wants_block = ALMP3_FALSE;
     s->last_len = final_count(count, s->block_len);
     const size_t len = static_cast<size_t>(s->block_len);
     std::memcpy(s->window.get(), current_block(*s), len);

@@ -2,6 +2,8 @@
 // the autopoll timer that can poll it from Allegro's timer thread.
 #include "mp3stream_record.h"
 
+namespace almp3 {
+
 namespace {
 
 constexpr int kNormalSpeed = 1000;
@@ -19,28 +21,32 @@ void stream_stop_locked(Mp3Stream *s) {
     if (s->autopoll_on) remove_param_int(almp3_autopoll_mp3stream, s);
     stop_audio_stream(s->stream);
     s->stream = nullptr;
-    s->paused = kFlagFalse;
+    s->paused = ALMP3_FALSE;
 }
+
+}  // namespace almp3
+
+using namespace almp3;
 
 extern "C" {
 
 int almp3_play_ex_mp3stream(Mp3Stream *s, int buffer_len, int vol, int pan, int speed) {
     std::lock_guard<std::mutex> guard(s->lock);
-    if (s->stream) return 0;
+    if (s->stream) return ALMP3_PLAY_OK;
     const int frames = buffer_len / s->pcm_per_frame;
-    if (frames <= 0) return -1;
+    if (frames <= 0) return ALMP3_PLAY_BUFFER_TOO_SMALL;
     s->frames_per_buffer = frames;
 
     const int channels = s->stereo ? 2 : 1;
     const int samples = frames * s->pcm_per_frame / channels / (s->bits / 8);
     s->stream = play_audio_stream(samples, s->bits, s->stereo, s->freq, vol, pan);
-    if (!s->stream) return 0;
+    if (!s->stream) return ALMP3_PLAY_OK;
     s->end_countdown = 0;
-    s->end_result = 1;
+    s->end_result = ALMP3_POLL_FINISHED;
     s->buffer_written = 0;
     if (speed != kNormalSpeed) adjust_sample(s->stream->samp, vol, pan, speed, TRUE);
     if (s->autopoll_on) install_timer_locked(s);
-    return 0;
+    return ALMP3_PLAY_OK;
 }
 
 int almp3_play_mp3stream(Mp3Stream *s, int buffer_len, int vol, int pan) {
@@ -63,25 +69,25 @@ void almp3_pause_mp3stream(Mp3Stream *s) {
     // Only the voice halts: the decoded sound queued in the audio stream's
     // buffers stays where it is and is heard first on resume.
     voice_stop(s->stream->voice);
-    s->paused = kFlagTrue;
+    s->paused = ALMP3_TRUE;
 }
 
 void almp3_resume_mp3stream(Mp3Stream *s) {
     std::lock_guard<std::mutex> guard(s->lock);
     if (!s->stream || !s->paused) return;
     voice_start(s->stream->voice);
-    s->paused = kFlagFalse;
+    s->paused = ALMP3_FALSE;
 }
 
 int almp3_is_playing_mp3stream(Mp3Stream *s) {
     std::lock_guard<std::mutex> guard(s->lock);
-    return s->stream ? kFlagTrue : kFlagFalse;
+    return s->stream ? ALMP3_TRUE : ALMP3_FALSE;
 }
 
 void almp3_start_autopoll_mp3stream(Mp3Stream *s, int ms) {
     std::lock_guard<std::mutex> guard(s->lock);
     if (s->autopoll_on) return;
-    s->autopoll_on = kFlagTrue;
+    s->autopoll_on = ALMP3_TRUE;
     s->autopoll_ms = ms;
     if (s->stream) install_timer_locked(s);
 }
@@ -89,7 +95,7 @@ void almp3_start_autopoll_mp3stream(Mp3Stream *s, int ms) {
 void almp3_stop_autopoll_mp3stream(Mp3Stream *s) {
     std::lock_guard<std::mutex> guard(s->lock);
     if (!s->autopoll_on) return;
-    s->autopoll_on = kFlagFalse;
+    s->autopoll_on = ALMP3_FALSE;
     if (s->stream) remove_param_int(almp3_autopoll_mp3stream, s);
 }
 

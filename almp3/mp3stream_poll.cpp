@@ -7,10 +7,11 @@
 
 #include "mp3stream_record.h"
 
+namespace almp3 {
+
 namespace {
 
 constexpr int kSilentTailBuffers = 2;
-constexpr int kDamaged = -2;
 // The longest marker a tag is known by ("LYRICSBEGIN"): with fewer bytes
 // than this left before the end of the window, what starts there is decided
 // once the next block is at hand.
@@ -244,17 +245,17 @@ void hand_back(Mp3Stream *s, unsigned char *out, int bytes) {
 void next_block(Mp3Stream *s) {
     s->current = -s->current;
     s->read_pos -= s->block_len;
-    s->wants_block = kFlagTrue;
+    s->wants_block = ALMP3_TRUE;
 }
 
 int data_exhausted(Mp3Stream *s, int written) {
     if (s->last_len != kNotFinal) {
         // A buffer that received nothing is already the first silent one.
         s->end_countdown = written > 0 ? kSilentTailBuffers : kSilentTailBuffers - 1;
-        return 0;
+        return ALMP3_POLL_OK;
     }
     stream_stop_locked(s);
-    return -3;
+    return ALMP3_POLL_STARVED;
 }
 
 // A full buffer in two-block mode past the current block's end moves on to
@@ -263,12 +264,12 @@ int data_exhausted(Mp3Stream *s, int written) {
 // hand the next block over.
 int buffer_full(Mp3Stream *s) {
     if (!s->wants_block && s->read_pos >= s->block_len) next_block(s);
-    return 0;
+    return ALMP3_POLL_OK;
 }
 
 int silent_tail(Mp3Stream *s, unsigned char *out, int bytes) {
     hand_back(s, out, bytes);
-    if (--s->end_countdown > 0) return 0;
+    if (--s->end_countdown > 0) return ALMP3_POLL_OK;
     stream_stop_locked(s);
     return s->end_result;
 }
@@ -276,9 +277,9 @@ int silent_tail(Mp3Stream *s, unsigned char *out, int bytes) {
 }  // namespace
 
 int stream_poll_locked(Mp3Stream *s) {
-    if (!s->stream) return -1;
+    if (!s->stream) return ALMP3_POLL_NOT_PLAYING;
     auto *out = static_cast<unsigned char *>(get_audio_stream_buffer(s->stream));
-    if (!out) return 0;
+    if (!out) return ALMP3_POLL_OK;
     const int capacity = s->frames_per_buffer * s->pcm_per_frame;
     if (s->end_countdown > 0) {
         std::memset(out, 0, static_cast<size_t>(capacity));
@@ -297,7 +298,7 @@ int stream_poll_locked(Mp3Stream *s) {
         // no silence is heard in the middle of the sound.
         next_block(s);
         s->buffer_written = f.written;
-        return 0;
+        return ALMP3_POLL_OK;
     }
     // Silence after the frames; it also covers what rejected decodes wrote
     // there. Frames are written whole, so clearing first is not needed.
@@ -308,8 +309,8 @@ int stream_poll_locked(Mp3Stream *s) {
         // The sound already in the audio stream plays out behind two silent
         // buffers, as at a clean end; the last poll then reports the damage.
         s->end_countdown = kSilentTailBuffers;
-        s->end_result = kDamaged;
-        return 0;
+        s->end_result = ALMP3_POLL_DAMAGED;
+        return ALMP3_POLL_OK;
     case FillEnd::kExhausted:
         return data_exhausted(s, f.written);
     case FillEnd::kFull:
@@ -317,6 +318,10 @@ int stream_poll_locked(Mp3Stream *s) {
     }
     return buffer_full(s);
 }
+
+}  // namespace almp3
+
+using namespace almp3;
 
 extern "C" int almp3_poll_mp3stream(Mp3Stream *s) {
     std::lock_guard<std::mutex> guard(s->lock);

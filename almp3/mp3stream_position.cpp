@@ -9,9 +9,10 @@
 
 #include "mp3stream_record.h"
 
+namespace almp3 {
+
 namespace {
 
-constexpr int kOutside = -1;
 constexpr int64_t kBitsPerByte = 8;
 
 int clamp_to_int(int64_t v) {
@@ -59,12 +60,12 @@ int64_t frames_in_source(const Mp3Stream &s, int total_bytes) {
     return x ? xing_total_frames(*x) : estimated_frames(s, audio);
 }
 
-// Source offset of a target frame, or -1 outside the source. A relative
-// estimate moves from byte_pos by amount frames; an absolute one counts from
-// the first frame. Offsets within the audio have the leading bytes added.
+// Source offset of a target frame, or ALMP3_SEEK_OUTSIDE outside the
+// source. A relative estimate moves from byte_pos by amount frames; an
+// absolute one counts from the first frame. Offsets within the audio have the leading bytes added.
 int seek_frame(const Mp3Stream &s, int64_t target, bool relative, int64_t amount, int total_bytes) {
     const int64_t frames = frames_in_source(s, total_bytes);
-    if (target < 0 || target >= frames) return kOutside;
+    if (target < 0 || target >= frames) return ALMP3_SEEK_OUTSIDE;
     const int64_t audio = audio_bytes(s, total_bytes);
     const XingInfo *x = fitting_xing(s, audio);
     int64_t offset = 0;
@@ -79,7 +80,7 @@ int seek_frame(const Mp3Stream &s, int64_t target, bool relative, int64_t amount
     // The target lies inside the source, so an estimate before its start
     // means its first byte.
     if (offset < 0) offset = 0;
-    return offset > INT_MAX ? kOutside : static_cast<int>(offset);
+    return offset > INT_MAX ? ALMP3_SEEK_OUTSIDE : static_cast<int>(offset);
 }
 
 int seek_abs(const Mp3Stream &s, int64_t target, int total_bytes) {
@@ -91,7 +92,7 @@ int seek_rel(const Mp3Stream &s, int64_t amount, int total_bytes) {
 }
 
 int seek_byte(const Mp3Stream &s, int64_t p, int total_bytes) {
-    if (p < -int64_t{s.lead_len} || p >= total_bytes) return kOutside;
+    if (p < -int64_t{s.lead_len} || p >= total_bytes) return ALMP3_SEEK_OUTSIDE;
     return p < 0 ? 0 : static_cast<int>(p);
 }
 
@@ -104,6 +105,10 @@ int64_t length_msecs(const Mp3Stream &s, int total_bytes) {
 }
 
 }  // namespace
+
+}  // namespace almp3
+
+using namespace almp3;
 
 extern "C" {
 

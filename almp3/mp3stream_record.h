@@ -17,15 +17,14 @@
 #include "decoder_core.h"
 #include "frame.h"
 
-// Flag values of the public interface.
-constexpr int kFlagTrue = -1;
-constexpr int kFlagFalse = 0;
+namespace almp3 {
+
 // `current` is 1 while block_a holds the current block, -1 for block_b; the
 // blocks change places by negating it.
 constexpr int kCurrentIsA = 1;
-// last_len until the final block has been handed over; also the count that
-// marks a full block with more to follow.
-constexpr int kNotFinal = -1;
+// last_len until the final block has been handed over: the count that marks
+// a whole block with more to follow.
+constexpr int kNotFinal = ALMP3_WHOLE_BLOCK;
 constexpr int kOutputBits = 16;
 
 struct FreeDeleter {
@@ -39,7 +38,7 @@ struct Mp3Stream {
     int read_pos = 0;      // next byte to feed, from the current block's start
     int current = kCurrentIsA;
     int block_len = 0;
-    int wants_block = kFlagTrue;
+    int wants_block = ALMP3_TRUE;
     int last_len = kNotFinal;  // valid bytes of the final block once given
     int lead_len = 0;          // bytes before the first frame
     DecoderState decoder;
@@ -58,15 +57,15 @@ struct Mp3Stream {
     FrameWalk first_walk;
     int64_t skip_left = 0;  // bytes of a tag still to pass over, in blocks to come
     int rubbish = 0;        // bytes searched since the last accepted frame
-    int end_result = 1;     // what the poll reports once the silent tail is out
+    int end_result = ALMP3_POLL_FINISHED;     // what the poll reports once the silent tail is out
     int buffer_written = 0; // PCM bytes in the audio-stream buffer kept from the last poll
     AUDIOSTREAM *stream = nullptr;  // non-null exactly while playing
-    int paused = kFlagFalse;        // the voice is halted, the buffers kept
+    int paused = ALMP3_FALSE;        // the voice is halted, the buffers kept
     int freq = 0;
-    int stereo = kFlagFalse;
+    int stereo = ALMP3_FALSE;
     int bits = kOutputBits;
     int frames_per_buffer = 0;
-    int autopoll_on = kFlagFalse;
+    int autopoll_on = ALMP3_FALSE;
     int autopoll_ms = 0;
     int end_countdown = 0;  // silent buffers still to hand over at the end
 
@@ -81,5 +80,7 @@ struct Mp3Stream {
 void stream_stop_locked(Mp3Stream *s);
 // One poll; the caller holds s->lock.
 int stream_poll_locked(Mp3Stream *s);
+
+}  // namespace almp3
 
 #endif

@@ -4,6 +4,8 @@
 
 #include "almp3.h"
 
+namespace almp3 {
+
 namespace {
 
 // ID3v2 header: "ID3", major version, revision, flags, four size bytes of
@@ -154,6 +156,10 @@ int64_t leading_gaps_len(const unsigned char *d, int64_t len) {
     }
     return at;
 }
+
+}  // namespace almp3
+
+using namespace almp3;
 
 extern "C" int almp3_get_trailing_tag_length(const void *data, int len) {
     return data && len > 0 ? trailing_tag_len(static_cast<const unsigned char *>(data), len) : 0;

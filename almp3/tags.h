@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+namespace almp3 {
+
 // A trailing ID3v1 block: "TAG" and 125 more bytes.
 constexpr int kTagBlockLen = 128;
 
@@ -49,5 +51,7 @@ Gap gap_at(const unsigned char *data, int64_t pos, int64_t len);
 // data[0] (stacked ID3v2 tags, for example); it may exceed len when the last
 // tag runs past the bytes at hand.
 int64_t leading_gaps_len(const unsigned char *data, int64_t len);
+
+}  // namespace almp3
 
 #endif

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+namespace almp3 {
+
 constexpr int64_t kMsecsPerSec = 1000;
 
 // Milliseconds of frames frames of samples_per_frame samples at freq Hz.
@@ -23,5 +25,7 @@ inline int64_t msecs_to_frames(int64_t msecs, int samples_per_frame, int freq) {
 inline int whole_msecs_per_frame(int samples_per_frame, int freq) {
     return static_cast<int>(int64_t{samples_per_frame} * kMsecsPerSec / freq);
 }
+
+}  // namespace almp3
 
 #endif

@@ -5,6 +5,8 @@
 
 #include "frame.h"
 
+namespace almp3 {
+
 namespace {
 
 constexpr int kXingMagicAndFlags = 8;
@@ -78,3 +80,5 @@ int64_t xing_toc_offset(const XingInfo &x, int64_t target, int64_t total_frames,
     const auto offset = static_cast<int64_t>(fraction * static_cast<double>(audio_bytes));
     return offset < audio_bytes ? offset : audio_bytes - 1;
 }
+
+}  // namespace almp3

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+namespace almp3 {
+
 struct FirstFrame;
 
 // Xing header flag values.
@@ -45,5 +47,7 @@ int64_t xing_total_frames(const XingInfo &x);
 // duration, and the places between entries are interpolated linearly.
 // Requires flags with kXingToc and 0 <= target < total_frames.
 int64_t xing_toc_offset(const XingInfo &x, int64_t target, int64_t total_frames, int64_t audio_bytes);
+
+}  // namespace almp3
 
 #endif

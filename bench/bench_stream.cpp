@@ -22,6 +22,9 @@
 #include "mp3stream_record.h"
 #include "../tests/support/fake_allegro.h"
 
+// The decoder layer's internals.
+using namespace almp3;
+
 namespace {
 
 constexpr int kBlock = 32768;

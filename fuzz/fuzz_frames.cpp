@@ -11,6 +11,9 @@
 #include "frame.h"
 #include "fuzz_input.h"
 
+// The decoder layer's internals.
+using namespace almp3;
+
 namespace {
 
 void check(bool ok) {

@@ -23,8 +23,6 @@ constexpr int kSampleBytes = 2;
 // Stream creation flags: no block follows / more blocks follow.
 constexpr int kFinalBlock = -1;
 constexpr int kMoreBlocks = 0;
-// Hands a buffer back as a whole packet.
-constexpr int kWholePacket = -1;
 // Bytes that show whether an ID3v2 tag starts, and that hold every kind of
 // tag's end.
 constexpr int kId3v2HeaderBytes = 10;
@@ -148,7 +146,7 @@ int poll_mp3_file(SongFile *song) {
         // A short read, an empty one included, is the end of the data: it
         // goes back as the final packet.
         const int n = read_packet(song->file, buffer);
-        almp3_free_mp3stream_buffer(song->stream, n == kPacketSize ? kWholePacket : n);
+        almp3_free_mp3stream_buffer(song->stream, n == kPacketSize ? ALMP3_WHOLE_BLOCK : n);
     }
     return almp3_poll_mp3stream(song->stream);
 }

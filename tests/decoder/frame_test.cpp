@@ -12,6 +12,9 @@
 #include "frame.h"
 #include "test_files.h"
 
+// The decoder layer's internals under test.
+using namespace almp3;
+
 namespace {
 
 TEST(FrameHeader, AcceptsLayerIIAndIIIOfEveryVersion) {

@@ -32,7 +32,7 @@ manual_has() { zcat "$prefix/share/man/man1/mp3player.1.gz" | grep -q -- "$1"; }
 
 check "program in bin" test -x "$prefix/bin/mp3player"
 check "static library in the library folder" test -f "$prefix/$libdir/libalmp3.a"
-check "header in include" cmp -s "$prefix/include/almp3.h" "$here/../../almp3/almp3.h"
+check "header in include" cmp -s "$prefix/include/almp3.h" "$here/../../almp3/include/almp3.h"
 check "pkg-config file beside the library" test -f "$prefix/$libdir/pkgconfig/almp3.pc"
 check "desktop entry" grep -qx 'Exec=mp3player' "$prefix/share/applications/mp3player.desktop"
 for size in 48 128 256; do

@@ -10,6 +10,9 @@
 #include "memory_support.h"
 #include "test_files.h"
 
+// The decoder layer's internals under test.
+using namespace almp3;
+
 namespace {
 
 constexpr int kFrameBytes = 4608;

@@ -11,6 +11,9 @@
 #include "stream_feeder.h"
 #include "test_files.h"
 
+// The decoder layer's internals under test.
+using namespace almp3;
+
 namespace {
 
 TEST(StreamAutopoll, TheTimerExistsWhilePlayingWithAutopollOn) {

@@ -9,6 +9,9 @@
 #include "stream_feeder.h"
 #include "test_files.h"
 
+// The decoder layer's internals under test.
+using namespace almp3;
+
 namespace {
 
 std::vector<unsigned char> first_block(const char *name) {

@@ -6,6 +6,9 @@
 #include "fake_allegro.h"
 #include "mp3stream_record.h"
 
+// The decoder layer's internals under test.
+using namespace almp3;
+
 Mp3Stream *BlockSource::create() {
     const size_t first = std::min(bytes_.size(), static_cast<size_t>(block_len_));
     // The object always receives a whole block, zero-padded past the data.

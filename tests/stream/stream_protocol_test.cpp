@@ -11,6 +11,9 @@
 #include "stream_feeder.h"
 #include "test_files.h"
 
+// The decoder layer's internals under test.
+using namespace almp3;
+
 namespace {
 
 constexpr int kStereoFramePcm = 4608;  // MPEG-1, 1152 samples, two channels

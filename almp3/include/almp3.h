@@ -58,14 +58,28 @@
 #define ALMP3_VERSION_MINOR 0
 #define ALMP3_VERSION_PATCH 0
 
+/* In C++ the two objects live in the library's namespace, beside its other
+   internals; the names below are the same types in both languages. */
 #ifdef __cplusplus
-extern "C" {
-#endif
-
+namespace almp3 {
+struct Mp3Stream;
+struct Mp3Memory;
+}  /* namespace almp3 */
+/** The streaming decoder object; opaque. */
+typedef almp3::Mp3Stream Mp3Stream;
+/** The in-memory decoder object; opaque. */
+typedef almp3::Mp3Memory Mp3Memory;
+#else
 /** The streaming decoder object; opaque. */
 typedef struct Mp3Stream Mp3Stream;
 /** The in-memory decoder object; opaque. */
 typedef struct Mp3Memory Mp3Memory;
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
 typedef Mp3Stream ALMP3_MP3STREAM;
 typedef Mp3Memory ALMP3_MP3;
 
