@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <vector>
 
 namespace almp3 {
 
@@ -32,10 +33,53 @@ bool read_header(DecoderState *st, uint32_t h) {
     return ok;
 }
 
+// A new libmpg123 handle builds its decoding tables at its first frame,
+// which costs ten times the decoding of a frame; reopening the feed of a
+// used handle empties it as a new one is empty. Released handles wait here,
+// a few at most, for the next state, so the resets of resynchronisation and
+// song changes cost next to nothing. The pool lives until the process ends.
+class HandlePool {
+public:
+    // A handle with an empty feed, or null when none is waiting.
+    mpg123_handle *take() {
+        mpg123_handle *h = nullptr;
+        {
+            std::lock_guard<std::mutex> hold(lock_);
+            if (idle_.empty()) return nullptr;
+            h = idle_.back();
+            idle_.pop_back();
+        }
+        if (mpg123_open_feed(h) == MPG123_OK) return h;
+        mpg123_delete(h);
+        return nullptr;
+    }
+    void give(mpg123_handle *h) {
+        {
+            std::lock_guard<std::mutex> hold(lock_);
+            if (idle_.size() < kIdleHandles) {
+                idle_.push_back(h);
+                return;
+            }
+        }
+        mpg123_delete(h);
+    }
+
+private:
+    static constexpr size_t kIdleHandles = 8;
+    std::mutex lock_;
+    std::vector<mpg123_handle *> idle_;
+};
+
+HandlePool &handle_pool() {
+    static HandlePool *pool = new HandlePool;
+    return *pool;
+}
+
 bool open_handle(DecoderState *st) {
     static std::once_flag init_once;
     std::call_once(init_once, [] { mpg123_init(); });
 
+    if ((st->handle = handle_pool().take())) return true;
     int err = MPG123_OK;
     mpg123_handle *h = mpg123_new(nullptr, &err);
     if (!h) return false;
@@ -112,7 +156,7 @@ int InitMP3(DecoderState *st) {
 }
 
 void ExitMP3(DecoderState *st) {
-    if (st->handle) mpg123_delete(st->handle);
+    if (st->handle) handle_pool().give(st->handle);
     std::free(st->input);
     st->handle = nullptr;
     st->input = nullptr;
