@@ -5,6 +5,7 @@
 
 #include "fake_allegro.h"
 #include "mp3stream_record.h"
+#include "test_files.h"
 
 // The decoder layer's internals under test.
 using namespace almp3;
@@ -79,4 +80,10 @@ FrameRun run_collecting_frames(const std::vector<unsigned char> &bytes, int bloc
     run.frames = almp3_get_pos_frames_mp3stream(s);
     almp3_destroy_mp3stream(s);
     return run;
+}
+
+bool captured_begins_with(const std::vector<int16_t> &ref) {
+    const auto pcm = fake_allegro::captured_signed();
+    if (pcm.size() < ref.size()) return false;
+    return max_sample_diff(std::vector<int16_t>(pcm.begin(), pcm.begin() + static_cast<long>(ref.size())), ref) <= 1;
 }

@@ -46,6 +46,10 @@ struct ProtocolRun {
 ProtocolRun run_protocol(const std::vector<unsigned char> &bytes, int block_len = kPlayerBlock,
                          int buffer_len = kPlayerBuffer, int max_polls = 100000);
 
+// True when the sound handed to the fake Allegro so far begins with ref,
+// within one LSB.
+bool captured_begins_with(const std::vector<int16_t> &ref);
+
 // As run_protocol, but keeps only the decoded frames of each buffer, without
 // the silence that closes a buffer early. frame_bytes(i) gives the PCM bytes
 // of frame i (counted from 0).

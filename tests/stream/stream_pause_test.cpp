@@ -59,10 +59,7 @@ TEST(StreamPause, ResumingGoesOnWhereTheSoundStoppedWithNothingLostOrRepeated) {
         result = almp3_poll_mp3stream(s);
     }
     EXPECT_EQ(result, 1);
-    const auto pcm = fake_allegro::captured_signed();
-    ASSERT_GE(pcm.size(), ref.size());
-    EXPECT_LE(max_sample_diff(std::vector<int16_t>(pcm.begin(), pcm.begin() + static_cast<long>(ref.size())), ref),
-              1);
+    EXPECT_TRUE(captured_begins_with(ref));
     almp3_destroy_mp3stream(s);
 }
 
