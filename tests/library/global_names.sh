@@ -13,8 +13,10 @@ if ! grep -q ' T almp3_create_mp3stream$' <<<"$names"; then
     echo "no C interface found in $library" >&2
     exit 1
 fi
+# AddressSanitizer adds an __odr_asan.<name> marker beside each global
+# variable of an instrumented build; it belongs to the variable's name.
 stray=$(awk '$2 ~ /^[TDBR]$/ { $1 = ""; $2 = ""; sub(/^  /, ""); print }' <<<"$names" |
-    grep -Ev '^(almp3_[a-z0-9_]+|almp3::.*)$' || true)
+    grep -Ev '^(almp3_[a-z0-9_]+|almp3::.*|__odr_asan\._ZN5almp3.*)$' || true)
 if [ -n "$stray" ]; then
     echo "global names outside almp3_* and almp3:: in $library:" >&2
     echo "$stray" >&2

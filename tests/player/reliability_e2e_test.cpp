@@ -240,7 +240,11 @@ TEST(PlayerReliability, RubbishLinesAreSkippedAndUtf8NamesPlayAndSaveThroughALin
                   0)
             << i;
     EXPECT_TRUE(centred_shown(shot, kL.current, 3, "Playlist playlist.qpl contains 3 songs."));
-    EXPECT_EQ(tone_sequence(p.sound(), kTones), (std::vector<int>{300, 500, 700}));
+    // The list goes round: on a slow machine the first song may already have
+    // started again after the last.
+    const std::vector<int> heard = tone_sequence(p.sound(), kTones);
+    ASSERT_GE(heard.size(), 3u);
+    EXPECT_EQ(std::vector<int>(heard.begin(), heard.begin() + 3), (std::vector<int>{300, 500, 700}));
 
     // The save goes through the link to its target; files named like a
     // temporary file beside either are someone else's and stay as they are.

@@ -11,7 +11,8 @@
 namespace {
 
 constexpr int kWindowWaitMs = 10000;
-constexpr int kFirstFramesMs = 600;
+// A pass of the main loop takes a few milliseconds even under load.
+constexpr int kNextFrameMs = 200;
 constexpr int kPollMs = 50;
 constexpr int kKeyEffectMs = 300;
 // The loop takes one key a pass and drops the rest: on a busy machine a pass
@@ -60,14 +61,27 @@ void ScreenSession::write_playlist(const std::vector<std::string> &paths) {
     for (const auto &p : paths) out << p << "\n";
 }
 
+// The first frame is drawn once the bottom right corner, inside the
+// controls panel whatever the screen's size, shows the panel's red fill
+// instead of the black of an empty window; a further pass is awaited so the
+// whole frame is on the screen.
+bool ScreenSession::wait_for_first_frame() {
+    for (int waited = 0; waited < kWindowWaitMs; waited += kPollMs) {
+        const Picture p = shot();
+        if (p.ok() && p.count({p.width() - 3, p.height() - 3, 1, 1}, kBlack, 2) == 0) {
+            sleep_ms(kNextFrameMs);
+            return true;
+        }
+        sleep_ms(kPollMs);
+    }
+    return false;
+}
+
 bool ScreenSession::start() {
     pid_ = session_.spawn({MP3PLAYER}, dir_, "player");
     if (pid_ <= 0) return false;
     for (int waited = 0; waited < kWindowWaitMs; waited += kPollMs) {
-        if (!session_.sh_output("xdotool search --class Allegro 2>/dev/null").empty()) {
-            sleep_ms(kFirstFramesMs);
-            return true;
-        }
+        if (!session_.sh_output("xdotool search --class Allegro 2>/dev/null").empty()) return wait_for_first_frame();
         sleep_ms(kPollMs);
     }
     std::fprintf(stderr, "no player window on %s; its output:\n%s\n", session_.display().c_str(),

@@ -42,6 +42,8 @@ public:
     int quit();
 
 private:
+    bool wait_for_first_frame();
+
     HeadlessSession session_;
     std::string dir_;
     pid_t pid_ = -1;
