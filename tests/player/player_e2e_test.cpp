@@ -110,7 +110,10 @@ TEST(Player, SpacePausesAndResumesWhereItStopped) {
     const auto runs = tone_runs(p.sound(), 500, kTones);
     ASSERT_GE(runs.size(), 2u);
     EXPECT_LT(runs[1].length_ms, 2500);
-    EXPECT_NEAR(runs[0].length_ms + runs[1].length_ms, 3000, 100) << runs[0].length_ms << " + " << runs[1].length_ms;
+    // Nothing is skipped or started again: a pause used to lose 500 to 650 ms.
+    // The heard length to the tenth of a second is PausedSong's to check, in
+    // windows of the song's own tone; these runs are cut more coarsely.
+    EXPECT_NEAR(runs[0].length_ms + runs[1].length_ms, 3000, 200) << runs[0].length_ms << " + " << runs[1].length_ms;
     EXPECT_GE(runs[1].start_ms - (runs[0].start_ms + runs[0].length_ms), 1000);
 }
 
