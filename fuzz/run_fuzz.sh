@@ -44,7 +44,7 @@ run() {
     rm -f "$here/corpus/$t"/*
     cp "$work/$t.kept"/* "$here/corpus/$t"/
     echo "== $t"
-    grep -E '^#[0-9]+ +DONE|stat::(number_of_executed_units|average_exec_per_sec|peak_rss_mb)' "$work/$t.log"
+    grep -E '^#[0-9]+[[:space:]]+DONE|stat::(number_of_executed_units|average_exec_per_sec|peak_rss_mb)' "$work/$t.log"
     echo "kept corpus: $(find "$here/corpus/$t" -type f | wc -l) inputs, $(du -sk "$here/corpus/$t" | cut -f1) kB"
 }
 
