@@ -57,8 +57,12 @@ fetch_tarball() {
     enable_sources
     apt-get source --download-only "$package" > apt-source.log 2>&1 || true
   fi
-  dsc=$(ls "${package}"_*.dsc 2>/dev/null | head -n 1 || true)
-  [ -n "$dsc" ] && [ -f "$tarball" ] || { echo "could not fetch $tarball" >&2; cat apt-source.log >&2; exit 1; }
+  dsc=$(find . -maxdepth 1 -name "${package}_*.dsc" | head -n 1)
+  if [ -z "$dsc" ] || [ ! -f "$tarball" ]; then
+    echo "could not fetch $tarball" >&2
+    cat apt-source.log >&2
+    exit 1
+  fi
   sum=$(awk -v f="$tarball" '/^Checksums-Sha256:/ {on = 1; next} /^[^ ]/ {on = 0} on && $3 == f {print $1}' "$dsc")
   [ -n "$sum" ] || { echo "$dsc gives no SHA-256 sum for $tarball" >&2; exit 1; }
   echo "$sum  $tarball" | sha256sum --check --quiet
@@ -87,7 +91,7 @@ build_allegro() {
   src=$(unpack "$allegro_tarball")
   cmake_cross -S "$src" -B "$src/build" -DSHARED=OFF -DWANT_EXAMPLES=OFF -DWANT_TESTS=OFF -DWANT_TOOLS=OFF \
     -DWANT_DOCS=OFF -DWANT_ALLEGROGL=OFF -DWANT_LOADPNG=OFF -DWANT_LOGG=OFF -DWANT_JPGALLEG=ON
-  cmake --build "$src/build" -j"$jobs" > /dev/null
+  cmake --build "$src/build" -j"$jobs" > "$deps/allegro-build.log" 2>&1 || { cat "$deps/allegro-build.log" >&2; exit 1; }
   cmake --install "$src/build" > /dev/null
   # Allegro's Windows build installs no pkg-config files: these name the
   # static libraries and the system libraries they need.
@@ -118,7 +122,8 @@ build_mpg123() {
   src=$(unpack "$mpg123_tarball")
   (cd "$src" && ./configure --host="$host" --prefix="$prefix" --disable-shared --enable-static \
      CC="$host-gcc-posix" > /dev/null &&
-   make -j"$jobs" > /dev/null && make install > /dev/null)
+   make -j"$jobs" > "$deps/mpg123-build.log" 2>&1 && make install > /dev/null) ||
+    { cat "$deps/mpg123-build.log" >&2; exit 1; }
 }
 
 # GoogleTest from Debian's googletest package (its sources), built with the
@@ -141,7 +146,7 @@ make_zip() {
   local stage=$build/zip/mp3player zip_file=$build/mp3player-windows.zip
   rm -rf "$build/zip" "$zip_file"
   mkdir -p "$stage"
-  cp "$build/player/mp3player.exe" "$stage/"
+  "$host-strip" -o "$stage/mp3player.exe" "$build/player/mp3player.exe"
   cp "$root/LICENSE" "$stage/LICENSE.txt"
   cp "$root/packaging/windows-readme.txt" "$stage/README.txt"
   (cd "$build/zip" && zip -q -r "$zip_file" mp3player)
