@@ -19,11 +19,7 @@
 #include <vector>
 
 #include "almp3.h"
-#include "mp3stream_record.h"
 #include "../tests/support/fake_allegro.h"
-
-// The decoder layer's internals.
-using namespace almp3;
 
 namespace {
 
@@ -52,6 +48,8 @@ Result through_stream(const std::vector<unsigned char> &file) {
         std::fprintf(stderr, "the streaming object refuses the file\n");
         std::exit(1);
     }
+    int buffer_bytes = 0;
+    almp3_get_output_wave_mp3stream(s, &buffer_bytes);
     size_t pos = first;
     long long buffers = 0;
     int result = 0;
@@ -65,8 +63,10 @@ Result through_stream(const std::vector<unsigned char> &file) {
         result = almp3_poll_mp3stream(s);
         if (++buffers % kPollsBetweenResets == 0) fake_allegro::reset();
     }
-    const long long pcm = static_cast<long long>(s->frame_pos) * s->pcm_per_frame;
-    const int buffer_bytes = s->frames_per_buffer * s->pcm_per_frame;
+    // MPEG-2 and 2.5 Layer III frames hold 576 samples, all others 1152.
+    const int samples = almp3_get_layer_mp3stream(s) == 3 && almp3_get_wave_freq_mp3stream(s) <= 24000 ? 576 : 1152;
+    const int channels = almp3_get_wave_is_stereo_mp3stream(s) ? 2 : 1;
+    const long long pcm = static_cast<long long>(almp3_get_pos_frames_mp3stream(s)) * samples * channels * 2;
     almp3_destroy_mp3stream(s);
     return {std::chrono::duration<double>(Clock::now() - start).count(), pcm, buffers, buffer_bytes};
 }
