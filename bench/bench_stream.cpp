@@ -44,7 +44,7 @@ Result through_stream(const std::vector<unsigned char> &file) {
     const size_t first = std::min(file.size(), static_cast<size_t>(kBlock));
     const bool single = first == file.size();
     Mp3Stream *s = almp3_create_mp3stream(file.data(), static_cast<int>(first), single);
-    if (!s || almp3_play_mp3stream(s, kBuffer, 255, 128) != 0) {
+    if (!s || almp3_play_mp3stream(s, kBuffer, 255, 128) != ALMP3_PLAY_OK) {
         std::fprintf(stderr, "the streaming object refuses the file\n");
         std::exit(1);
     }
@@ -52,13 +52,13 @@ Result through_stream(const std::vector<unsigned char> &file) {
     almp3_get_output_wave_mp3stream(s, &buffer_bytes);
     size_t pos = first;
     long long buffers = 0;
-    int result = 0;
-    while (result == 0) {
+    int result = ALMP3_POLL_OK;
+    while (result == ALMP3_POLL_OK) {
         if (auto *buf = static_cast<unsigned char *>(almp3_get_mp3stream_buffer(s))) {
             const size_t n = std::min(file.size() - pos, static_cast<size_t>(kBlock));
             std::copy(file.begin() + static_cast<long>(pos), file.begin() + static_cast<long>(pos + n), buf);
             pos += n;
-            almp3_free_mp3stream_buffer(s, n == kBlock ? -1 : static_cast<int>(n));
+            almp3_free_mp3stream_buffer(s, n == kBlock ? ALMP3_WHOLE_BLOCK : static_cast<int>(n));
         }
         result = almp3_poll_mp3stream(s);
         if (++buffers % kPollsBetweenResets == 0) fake_allegro::reset();

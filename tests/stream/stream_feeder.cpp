@@ -96,9 +96,3 @@ bool captured_begins_with(const std::vector<int16_t> &ref) {
     if (pcm.size() < ref.size()) return false;
     return max_sample_diff(head(pcm, ref.size()), ref) <= 1;
 }
-
-int frames_within(const std::vector<unsigned char> &file, size_t bytes) {
-    const auto frames = mpeg_frames(file);
-    return static_cast<int>(std::count_if(frames.begin(), frames.end(),
-                                          [&](const MpegFrame &f) { return f.offset + f.length <= bytes; }));
-}

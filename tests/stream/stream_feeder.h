@@ -76,10 +76,6 @@ ProtocolRun run_protocol(const std::vector<unsigned char> &bytes, int block_len 
 // within one LSB.
 bool captured_begins_with(const std::vector<int16_t> &ref);
 
-// Whole frames of the file that lie within its first `bytes` bytes, read
-// from their headers.
-int frames_within(const std::vector<unsigned char> &file, size_t bytes);
-
 // As run_protocol, but keeps only the decoded frames of each buffer, without
 // the silence that closes a buffer early. frame_bytes(i) gives the PCM bytes
 // of frame i (counted from 0).

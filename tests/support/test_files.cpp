@@ -1,5 +1,6 @@
 #include "test_files.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -138,6 +139,12 @@ std::vector<MpegFrame> mpeg_frames(const std::vector<unsigned char> &bytes, size
          f = frame_at(bytes, f.offset + f.length))
         frames.push_back(f);
     return frames;
+}
+
+int frames_within(const std::vector<unsigned char> &bytes, size_t len) {
+    const auto frames = mpeg_frames(bytes);
+    return static_cast<int>(std::count_if(frames.begin(), frames.end(),
+                                          [&](const MpegFrame &f) { return f.offset + f.length <= len; }));
 }
 
 std::vector<unsigned char> with_id3v2(const std::vector<unsigned char> &data, int size, bool footer) {

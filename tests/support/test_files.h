@@ -56,6 +56,8 @@ struct MpegFrame {
 // bytes) follows, at or after `from`, one after the other up to the first
 // place that holds no whole frame.
 std::vector<MpegFrame> mpeg_frames(const std::vector<unsigned char> &bytes, size_t from = 0);
+// Of those, the frames that lie wholly within the first `len` bytes.
+int frames_within(const std::vector<unsigned char> &bytes, size_t len);
 
 // A 10-byte ID3v2 header coding `size` (plus a footer flag), then size
 // bytes of tag body (zeros; and a 10-byte footer when asked), then the data.
