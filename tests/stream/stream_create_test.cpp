@@ -39,7 +39,7 @@ TEST(StreamCreate, ReadsTheFirstFramesParameters) {
     EXPECT_EQ(s->block_len, kPlayerBlock);
     EXPECT_EQ(s->last_len, -1);
     EXPECT_EQ(s->current, 1);
-    EXPECT_EQ(s->wants_block, -1);
+    EXPECT_TRUE(s->wants_block);
     EXPECT_EQ(std::memcmp(s->block_a.get(), block.data(), block.size()), 0);
     almp3_destroy_mp3stream(s);
 

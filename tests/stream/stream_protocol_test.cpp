@@ -240,7 +240,7 @@ TEST(StreamFeeding, GivingBackWithoutALoanAndOddCountsAreSafe) {
     std::memcpy(lent, song.bytes.data() + kPlayerBlock, kPlayerBlock);
     almp3_free_mp3stream_buffer(s, 100000);  // more than a block: taken as a block
     EXPECT_EQ(s->last_len, kPlayerBlock);
-    EXPECT_EQ(s->wants_block, 0);
+    EXPECT_FALSE(s->wants_block);
     EXPECT_EQ(std::memcmp(s->window.get() + kPlayerBlock, song.bytes.data() + kPlayerBlock, kPlayerBlock), 0);
 
     // Nothing is lent now (the final block is in): a stray give-back and
@@ -248,11 +248,11 @@ TEST(StreamFeeding, GivingBackWithoutALoanAndOddCountsAreSafe) {
     almp3_free_mp3stream_buffer(s, -1);
     EXPECT_EQ(s->last_len, kPlayerBlock);
     ASSERT_EQ(almp3_play_mp3stream(s, kPlayerBuffer, 255, 128), 0);
-    while (s->wants_block == 0) ASSERT_EQ(almp3_poll_mp3stream(s), 0);
+    while (!s->wants_block) ASSERT_EQ(almp3_poll_mp3stream(s), 0);
     EXPECT_EQ(almp3_get_mp3stream_buffer(s), nullptr);
     almp3_free_mp3stream_buffer(s, -1);
     EXPECT_EQ(s->last_len, kPlayerBlock);
-    EXPECT_EQ(s->wants_block, -1);
+    EXPECT_TRUE(s->wants_block);
     almp3_destroy_mp3stream(s);
 
     // Negative counts other than -1 make an empty final block.
