@@ -8,7 +8,7 @@
 #include <cstring>
 #include <string>
 
-#include "mp3stream_record.h"
+#include "stream/mp3stream_record.h"
 #include "stream_feeder.h"
 #include "test_files.h"
 
@@ -38,10 +38,10 @@ FirstFrameSamples first_frame_samples(const std::vector<unsigned char> &bytes) {
     Mp3Stream *s = almp3_create_mp3stream(bytes.data(), static_cast<int>(block), 1);
     if (!s) return {0, 0};
     const size_t from = static_cast<size_t>(s->lead_len);
-    const size_t to = std::min(block, from + static_cast<size_t>(s->frame_len));
+    const size_t to = std::min(block, from + static_cast<size_t>(s->engine.format.frame_len));
     const std::string frame(bytes.begin() + from, bytes.begin() + to);
     const bool info = frame.find("Xing") != std::string::npos || frame.find("Info") != std::string::npos;
-    const size_t samples = static_cast<size_t>(s->pcm_per_frame) / 2;
+    const size_t samples = static_cast<size_t>(s->engine.format.pcm_per_frame) / 2;
     almp3_destroy_mp3stream(s);
     return {samples, info ? samples : 0};
 }

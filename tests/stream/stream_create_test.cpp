@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "mp3stream_record.h"
+#include "stream/mp3stream_record.h"
 #include "stream_feeder.h"
 #include "test_files.h"
 
@@ -34,12 +34,12 @@ TEST(StreamCreate, ReadsTheFirstFramesParameters) {
     EXPECT_EQ(almp3_get_layer_mp3stream(s), 3);
     EXPECT_EQ(almp3_get_bitrate_mp3stream(s), 128000);
     EXPECT_EQ(almp3_get_audiostream_mp3stream(s), nullptr);
-    EXPECT_EQ(s->pcm_per_frame, 4608);
-    EXPECT_EQ(s->frame_len, 417);
+    EXPECT_EQ(s->engine.format.pcm_per_frame, 4608);
+    EXPECT_EQ(s->engine.format.frame_len, 417);
     EXPECT_EQ(s->block_len, kPlayerBlock);
     EXPECT_EQ(s->last_len, -1);
     EXPECT_EQ(s->current, 1);
-    EXPECT_EQ(s->wants_block, -1);
+    EXPECT_TRUE(s->wants_block);
     EXPECT_EQ(std::memcmp(s->block_a.get(), block.data(), block.size()), 0);
     almp3_destroy_mp3stream(s);
 
@@ -49,7 +49,7 @@ TEST(StreamCreate, ReadsTheFirstFramesParameters) {
     EXPECT_EQ(almp3_get_wave_is_stereo_mp3stream(s), 0);
     EXPECT_EQ(almp3_get_layer_mp3stream(s), 2);
     EXPECT_EQ(almp3_get_wave_freq_mp3stream(s), 24000);
-    EXPECT_EQ(s->pcm_per_frame, 2304);
+    EXPECT_EQ(s->engine.format.pcm_per_frame, 2304);
     EXPECT_EQ(s->last_len, static_cast<int>(mono.size()));
     almp3_destroy_mp3stream(s);
     almp3_destroy_mp3stream(nullptr);
@@ -108,7 +108,7 @@ TEST(StreamCreate, ReadsTheXingHeader) {
     auto block = first_block("vbr44100s.mp3");
     Mp3Stream *s = create(block);
     ASSERT_NE(s, nullptr);
-    ASSERT_NE(s->xing, nullptr);
+    ASSERT_TRUE(s->xing);
     const size_t at = static_cast<size_t>(s->lead_len) + 36;  // MPEG-1 stereo
     ASSERT_EQ(std::memcmp(block.data() + at, "Xing", 4), 0);
     EXPECT_EQ(s->xing->flags, 0x0F);
@@ -126,7 +126,7 @@ TEST(StreamCreate, ReadsTheXingHeader) {
     std::memmove(block.data() + at + 8, block.data() + at + 12, 4 + kXingTocEntries);
     s = create(block);
     ASSERT_NE(s, nullptr);
-    ASSERT_NE(s->xing, nullptr);
+    ASSERT_TRUE(s->xing);
     EXPECT_EQ(s->frame_count, -1);
     EXPECT_EQ(std::memcmp(s->xing->toc, block.data() + at + 12, kXingTocEntries), 0);
     almp3_destroy_mp3stream(s);
@@ -135,7 +135,7 @@ TEST(StreamCreate, ReadsTheXingHeader) {
     block = first_block("cbr44100s.mp3");
     s = create(block);
     ASSERT_NE(s, nullptr);
-    ASSERT_NE(s->xing, nullptr);
+    ASSERT_TRUE(s->xing);
     ASSERT_EQ(std::memcmp(block.data() + 36, "Info", 4), 0);
     EXPECT_EQ(s->frame_count, (block[44] << 24) | (block[45] << 16) | (block[46] << 8) | block[47]);
     almp3_destroy_mp3stream(s);

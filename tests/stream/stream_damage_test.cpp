@@ -8,7 +8,8 @@
 #include <random>
 
 #include "fake_allegro.h"
-#include "mp3stream_record.h"
+#include "format/tags.h"
+#include "stream/mp3stream_record.h"
 #include "stream_feeder.h"
 #include "test_files.h"
 
@@ -191,10 +192,10 @@ TEST(StreamDamage, AMalformedFrameLargerThanTheBufferIsPassedOver) {
     const auto clean = read_bytes(encoded_path("l2_44100m.mp2"));
     int pos = 0;
     for (int frame = 0; frame < 10; ++frame) {
-        FirstFrame f{};
-        ASSERT_TRUE(find_first_frame(clean.data() + pos, static_cast<int>(clean.size()) - pos, &f));
-        ASSERT_EQ(f.offset, 0);
-        pos += f.framesize + 4;
+        const auto f = find_first_frame(clean.data() + pos, static_cast<int>(clean.size()) - pos);
+        ASSERT_TRUE(f);
+        ASSERT_EQ(f->offset, 0);
+        pos += f->header.framesize + 4;
     }
     std::vector<unsigned char> bad(104, 0);
     const unsigned char header[4] = {0xFF, 0xFD, 0x10, 0x70};

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "fake_allegro.h"
-#include "mp3stream_record.h"
+#include "stream/mp3stream_record.h"
 #include "test_files.h"
 
 // The decoder layer's internals under test.
@@ -37,7 +37,7 @@ ProtocolRun run_protocol(const std::vector<unsigned char> &bytes, int block_len,
     Mp3Stream *s = source.create();
     if (!s) return run;
     run.created = true;
-    run.frame_samples = s->pcm_per_frame / 2;
+    run.frame_samples = s->engine.format.pcm_per_frame / 2;
     if (almp3_play_mp3stream(s, buffer_len, 255, 128) == 0) {
         for (int i = 0; i < max_polls; ++i) {
             source.feed(s);

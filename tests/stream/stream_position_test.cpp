@@ -4,7 +4,7 @@
 
 #include <cstdlib>
 
-#include "mp3stream_record.h"
+#include "stream/mp3stream_record.h"
 #include "stream_feeder.h"
 #include "test_files.h"
 
@@ -26,11 +26,11 @@ struct Stream {
 // the header's own.
 template <typename F>
 void give_toc(Mp3Stream *s, int frames, F toc) {
-    auto *x = static_cast<XingInfo *>(std::calloc(1, sizeof(XingInfo)));
-    x->flags = kXingFrames | kXingToc;
-    x->frames = frames;
-    for (int k = 0; k < kXingTocEntries; ++k) x->toc[k] = static_cast<unsigned char>(toc(k));
-    s->xing.reset(x);
+    XingInfo x{};
+    x.flags = kXingFrames | kXingToc;
+    x.frames = frames;
+    for (int k = 0; k < kXingTocEntries; ++k) x.toc[k] = static_cast<unsigned char>(toc(k));
+    s->xing = x;
     s->frame_count = frames;
 }
 
@@ -100,14 +100,14 @@ TEST(StreamLength, OfRealFilesMatchesWhatDecodes) {
         ASSERT_NE(st.s, nullptr);
         const int total =
             static_cast<int>(bytes.size()) - almp3_get_trailing_tag_length(bytes.data() + bytes.size() - 128, 128);
-        const int channels = st.s->stereo ? 2 : 1;
+        const int channels = st.s->engine.format.stereo ? 2 : 1;
         const int64_t ref_samples = static_cast<int64_t>(ref.size()) / channels;
-        EXPECT_EQ(almp3_get_length_frames_mp3stream(st.s, total), ref_samples / st.s->samples_per_frame);
-        EXPECT_EQ(almp3_get_length_msecs_mp3stream(st.s, total), ref_samples * 1000 / st.s->freq);
+        EXPECT_EQ(almp3_get_length_frames_mp3stream(st.s, total), ref_samples / st.s->engine.format.samples_per_frame);
+        EXPECT_EQ(almp3_get_length_msecs_mp3stream(st.s, total), ref_samples * 1000 / st.s->engine.format.freq);
         // A CBR stream without its header: the bytes give the same count.
         if (std::string(name) != "cbr44100s.mp3") continue;
         st.s->xing.reset();
-        EXPECT_EQ(almp3_get_length_frames_mp3stream(st.s, total), ref_samples / st.s->samples_per_frame);
+        EXPECT_EQ(almp3_get_length_frames_mp3stream(st.s, total), ref_samples / st.s->engine.format.samples_per_frame);
     }
 }
 
