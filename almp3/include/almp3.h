@@ -24,7 +24,11 @@
  *     frequency in thousandths of normal (1000 = normal). They are handed to
  *     Allegro (play_audio_stream, adjust_sample) as they are.
  *   - Parameters such as the bit rate, the frequency and the frame length
- *     are those of the first frame; later frames are expected to match.
+ *     are those of the first frame; later frames are expected to match. A
+ *     later frame that decodes to more PCM (the stream turns from mono to
+ *     stereo, say) is played in the first frame's format: what does not fit
+ *     the audio-stream buffer at hand goes into the next one, so nothing is
+ *     lost and nothing is written past a buffer.
  *
  * Allegro set-up
  *   Creating an object and asking it about its data needs nothing from
@@ -41,8 +45,11 @@
  *   destruction must not race with other calls on the same object.
  *   Of the functions below only almp3_autopoll_mp3stream and
  *   almp3_autopoll_mp3 are made to run as timer callbacks; every other call
- *   may wait for the object's lock and belongs on an ordinary thread. Distinct
- *   objects share nothing and may be used from different threads at once.
+ *   may wait for the object's lock and belongs on an ordinary thread. The
+ *   getters of the first frame's parameters (bit rate, layer, bits, stereo,
+ *   frequency) take no lock in either object: those values are fixed at
+ *   creation. Distinct objects share nothing and may be used from different
+ *   threads at once.
  *
  * The functions have C linkage: C and C++ programs link libalmp3.a together
  * with Allegro 4, libmpg123 and the C++ runtime; `pkg-config --libs almp3`
@@ -389,7 +396,7 @@ void almp3_stop_autopoll_mp3stream(Mp3Stream *s);
  */
 void almp3_autopoll_mp3stream(void *s);
 
-/* Parameters of the first frame; constant for the object's life. */
+/* Parameters of the first frame; constant for the object's life (no lock). */
 /** \return the bit rate in bits per second. */
 int almp3_get_bitrate_mp3stream(Mp3Stream *s);
 /** \return the MPEG audio layer: 2 or 3. */
@@ -551,7 +558,11 @@ void almp3_adjust_mp3(Mp3Memory *mp3, int vol, int pan, int speed, int loop);
  *             stopped and rewound, so the next play starts from the
  *             beginning;
  *         -1  not playing;
- *         -2  damaged beyond repair: stopped and rewound.
+ *         -2  damaged beyond repair (no frame found within 16384 bytes
+ *             searched, with frames after them): as at the end, the sound
+ *             already decoded plays out behind two silent buffers before
+ *             the poll reports it; stopped and rewound (the position reads
+ *             0 from the moment the damage is found).
  *         A looping object never finishes.
  */
 int almp3_poll_mp3(Mp3Memory *mp3);
@@ -580,7 +591,7 @@ AUDIOSTREAM *almp3_get_audiostream_mp3(Mp3Memory *mp3);
 /** As almp3_get_output_wave_mp3stream: size_out may be NULL. */
 void *almp3_get_output_wave_mp3(Mp3Memory *mp3, int *size_out);
 
-/* Parameters of the first frame; constant for the object's life. */
+/* Parameters of the first frame; constant for the object's life (no lock). */
 /** \return the bit rate in bits per second. */
 int almp3_get_bitrate_mp3(Mp3Memory *mp3);
 /** \return the MPEG audio layer: 2 or 3. */
@@ -653,12 +664,16 @@ void almp3_seek_rel_bytes_mp3(Mp3Memory *mp3, int bytes);
  * Decodes the whole data into a new sample: 16-bit unsigned PCM with the
  * first frame's channels and frequency, holding every frame the header walk
  * counted (a frame that decodes to less than the first frame's PCM size,
- * as damage can leave, is followed by silence at the end). Stops
- * playback first; afterwards the object stands at the first frame.
+ * as damage can leave, is followed by silence at the end).
+ *
+ * Once the sample has been made, the call stops playback and, whatever
+ * comes of the decoding, leaves the object at the first frame, as
+ * almp3_rewind_mp3 does; a later play starts from the beginning.
  *
  * \return the sample, owned by the caller (destroy_sample); NULL when it
- *         would exceed INT_MAX bytes, memory is short, or the data is
- *         damaged beyond repair.
+ *         would exceed INT_MAX bytes or memory is short (the object is then
+ *         untouched), or when the data is damaged beyond repair (as for the
+ *         poll's -2; the object is then stopped and rewound).
  */
 SAMPLE *almp3_create_sample_from_mp3(Mp3Memory *mp3);
 

@@ -66,31 +66,6 @@ ProtocolRun run_protocol(const std::vector<unsigned char> &bytes, int block_len,
     return run;
 }
 
-FrameRun run_collecting_frames(const std::vector<unsigned char> &bytes, int block_len, int buffer_len,
-                               const std::function<int(int)> &frame_bytes) {
-    fake_allegro::reset();
-    FrameRun run;
-    BlockSource source(bytes, block_len);
-    StreamPtr s = source.create();
-    if (!s || almp3_play_mp3stream(s.get(), buffer_len, 255, 128) != ALMP3_PLAY_OK) return run;
-    const size_t buffer_samples = static_cast<size_t>(fake_allegro::buffer_bytes()) / 2;
-    for (int polls = 0; run.result == ALMP3_POLL_OK && polls < 100000; ++polls) {
-        source.feed(s.get());
-        const int before = almp3_get_pos_frames_mp3stream(s.get());
-        run.result = almp3_poll_mp3stream(s.get());
-        const int after = almp3_get_pos_frames_mp3stream(s.get());
-        size_t samples = 0;
-        for (int i = before; i < after; ++i) samples += static_cast<size_t>(frame_bytes(i)) / 2;
-        if (samples == 0) continue;
-        if (samples < buffer_samples) ++run.short_buffers;
-        const auto all = fake_allegro::captured_signed();
-        const auto last = all.end() - static_cast<long>(buffer_samples);
-        run.pcm.insert(run.pcm.end(), last, last + static_cast<long>(std::min(samples, buffer_samples)));
-    }
-    run.frames = almp3_get_pos_frames_mp3stream(s.get());
-    return run;
-}
-
 bool captured_begins_with(const std::vector<int16_t> &ref) {
     const auto pcm = fake_allegro::captured_signed();
     if (pcm.size() < ref.size()) return false;

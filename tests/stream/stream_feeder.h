@@ -6,7 +6,6 @@
 #define STREAM_FEEDER_H
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -75,17 +74,5 @@ ProtocolRun run_protocol(const std::vector<unsigned char> &bytes, int block_len 
 // True when the sound handed to the fake Allegro so far begins with ref,
 // within one LSB.
 bool captured_begins_with(const std::vector<int16_t> &ref);
-
-// As run_protocol, but keeps only the decoded frames of each buffer, without
-// the silence that closes a buffer early. frame_bytes(i) gives the PCM bytes
-// of frame i (counted from 0).
-struct FrameRun {
-    int result = 0;           // the last poll result
-    int frames = 0;
-    int short_buffers = 0;    // buffers handed back before they were full
-    std::vector<int16_t> pcm;
-};
-FrameRun run_collecting_frames(const std::vector<unsigned char> &bytes, int block_len, int buffer_len,
-                               const std::function<int(int)> &frame_bytes);
 
 #endif
