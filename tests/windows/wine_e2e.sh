@@ -83,13 +83,16 @@ wait_for() {  # wait_for SECONDS COMMAND...: until the command succeeds
 # The visible windows titled exactly $1.
 windows_titled() { xdotool search --onlyvisible --name "^$1\$" 2> /dev/null || true; }
 title_is() { [ -n "$(windows_titled "$1")" ]; }
-# A message box is a second visible window under the player's title: prints
-# its id.
+# A message box is a second visible window under the player's title, the
+# smaller one: prints its id.
 message_box() {
   local id
   for id in $(xdotool search --onlyvisible --name . 2> /dev/null); do
-    echo "$(xdotool getwindowname "$id") $id"
-  done | sort | awk '$1 == last { print $2; found = 1 } { last = $1 } END { exit !found }'
+    eval "$(xdotool getwindowgeometry --shell "$id")"
+    echo "$(xdotool getwindowname "$id")|$((WIDTH * HEIGHT))|$id"
+  done | sort -t'|' -k1,1 -k2,2n | awk -F'|' '
+    $1 == name { box = first; found = 1 } { if ($1 != name) first = $3; name = $1 }
+    END { if (found) print box; exit !found }'
 }
 message_box_up() { message_box > /dev/null; }
 
