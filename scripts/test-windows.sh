@@ -7,12 +7,13 @@
 #   LINUX_BUILD_DIR  a Linux build whose tests have run (default: build)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${BUILD_DIR:-$root/build-win}
+build=$(mkdir -p "${BUILD_DIR:-$root/build-win}" && cd "${BUILD_DIR:-$root/build-win}" && pwd)
 linux_build=${LINUX_BUILD_DIR:-$root/build}
 [ -d "$linux_build/tests/files/decodes" ] || {
   echo "$linux_build holds no test material: run its tests first (bash scripts/test.sh)" >&2
   exit 1
 }
+linux_build=$(cd "$linux_build" && pwd)
 
 packages=(wine wine64 xvfb xdotool sox lame python3)
 missing=()
