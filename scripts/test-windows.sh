@@ -32,6 +32,7 @@ BUILD_DIR=$build LINUX_BUILD_DIR=$linux_build bash "$root/scripts/build-windows.
 # A Wine prefix of the build's own, kept for later runs; its server stays up
 # between the many short test programs.
 export WINEPREFIX=$build/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+mkdir -p "$WINEPREFIX"
 wineserver -k 2> /dev/null || true
 wineserver -p
 trap "wineserver -k" EXIT
