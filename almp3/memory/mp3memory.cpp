@@ -6,6 +6,7 @@
 #include <new>
 
 #include "format/frame_walk.h"
+#include "format/timing.h"
 #include "format/tags.h"
 #include "memory/mp3memory_record.h"
 
@@ -18,10 +19,18 @@ namespace {
 // with the last frame. Damage with frames after it stays inside the data,
 // where playback reports it.
 void walk(Mp3Memory &m) {
-    const FrameWalk w = walk_frames(m.first_frame, m.audio_len);
-    m.frame_count = static_cast<int>(w.frames);
+    const FrameWalk w = walk_frames(m.first_frame, m.audio_len, &m.frame_index);
+    m.frame_count = static_cast<int>(w.frames) - m.info_frames;
     m.damaged = w.damaged;
     if (!w.damaged) m.audio_len = static_cast<int>(w.audio_end);
+}
+
+// The timeline of the frames counted, and the whole of it as the loop
+// region.
+void set_timeline(Mp3Memory &m) {
+    m.timeline = make_timeline(m.xing, m.engine.format.samples_per_frame, m.frame_count);
+    m.loop_start = 0;
+    m.loop_end = m.timeline.length();
 }
 
 }  // namespace
@@ -52,8 +61,14 @@ Mp3Memory *almp3_create_mp3(const void *data, int data_len) {
     m->audio_len = len - first->offset;
     m->lead_len = static_cast<int>(lead) + first->offset;
     m->xing = read_xing(m->first_frame, m->audio_len, first->header);
+    // The Info/Xing frame holds no sound: decoding starts behind it.
+    m->info_frames = m->xing ? 1 : 0;
     walk(*m);
+    if (m->frame_count <= 0) return nullptr;
     m->trail_len = data_len - m->lead_len - m->audio_len;
+    set_timeline(*m);
+    rewind_object(*m);
+    restart_core(*m);
     return m.release();
 }
 
@@ -132,4 +147,18 @@ AUDIOSTREAM *almp3_get_audiostream_mp3(Mp3Memory *mp3) {
 void *almp3_get_output_wave_mp3(Mp3Memory *mp3, int *size_out) {
     Hold hold(mp3->engine.lock);
     return mp3->engine.output.wave(size_out);
+}
+
+int almp3_set_loop_points_mp3(Mp3Memory *mp3, int start, int end) {
+    Hold hold(mp3->engine.lock);
+    if (start < 0 || end <= start || end > mp3->timeline.length()) return ALMP3_LOOP_POINTS_REFUSED;
+    mp3->loop_start = start;
+    mp3->loop_end = end;
+    return ALMP3_LOOP_POINTS_SET;
+}
+
+void almp3_get_loop_points_mp3(Mp3Memory *mp3, int *start, int *end) {
+    Hold hold(mp3->engine.lock);
+    if (start) *start = clamp_to_int(mp3->loop_start);
+    if (end) *end = clamp_to_int(mp3->loop_end);
 }

@@ -6,8 +6,11 @@
 #
 # OUTDIR/manifest.txt lists one file per line: NAME RATE CHANNELS LAYER XING
 # (XING is 1 when the encoder wrote a "Xing" header, 0 otherwise).
-# For every NAME, OUTDIR/NAME is the file and OUTDIR/NAME.ref its reference
-# decode (signed 16-bit native order, the file's own rate and channels).
+# For every NAME, OUTDIR/NAME is the file, OUTDIR/NAME.ref its reference
+# decode as mpg123 decodes it by default (gapless: the Info frame skipped,
+# the LAME tag's delay and padding trimmed) and OUTDIR/NAME.raw every frame
+# decoded untrimmed (signed 16-bit native order, the file's own rate and
+# channels).
 set -euo pipefail
 out=${1:?usage: make_test_files.sh OUTDIR}
 mkdir -p "$out"
@@ -20,7 +23,8 @@ sox -q -n -r 44100 -c 2 -b 16 src44.wav synth "$seconds" sine 200-4000 sine 660 
 sox -q src44.wav -c 1 src44m.wav
 
 add() { # NAME RATE CHANNELS LAYER XING
-    mpg123 -q --no-gapless --no-infoframe -e s16 -s "$1" > "$1.ref" 2>/dev/null
+    mpg123 -q -e s16 -s "$1" > "$1.ref" 2>/dev/null
+    mpg123 -q --no-gapless --no-infoframe -e s16 -s "$1" > "$1.raw" 2>/dev/null
     echo "$*" >> manifest.txt.new
 }
 

@@ -31,6 +31,8 @@ std::string encoded_path(const std::string &name) { return std::string(TEST_FILE
 
 std::vector<int16_t> reference_pcm(const std::string &name) { return read_pcm(encoded_path(name) + ".ref"); }
 
+std::vector<int16_t> raw_pcm(const std::string &name) { return read_pcm(encoded_path(name) + ".raw"); }
+
 bool conformance_available() {
     struct stat st;
     return stat(CONFORMANCE_DIR, &st) == 0 && S_ISDIR(st.st_mode);

@@ -19,8 +19,11 @@ struct EncodedFile {
 // The encoded files listed by the generator's manifest.
 std::vector<EncodedFile> encoded_files();
 std::string encoded_path(const std::string &name);
-// Reference decode of an encoded file (mpg123 command line).
+// Reference decode of an encoded file: mpg123 by default (gapless).
 std::vector<int16_t> reference_pcm(const std::string &name);
+// Every frame of the file decoded untrimmed, the Info frame as one silent
+// frame (mpg123 --no-gapless --no-infoframe).
+std::vector<int16_t> raw_pcm(const std::string &name);
 
 // The conformance streams, when the folder beside the repository exists.
 bool conformance_available();
