@@ -24,7 +24,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     FuzzInput in(data, size);
     const LoopTags t = read_loop_tags(data, static_cast<int64_t>(size));
     check(t.start >= -1 && t.length >= -1 && t.end >= -1);
-    const int64_t total = in.any_int();
+    // Any 64-bit length, negative ones included.
+    const auto high = static_cast<uint32_t>(in.any_int());
+    const int64_t total = static_cast<int64_t>((uint64_t{high} << 32) | static_cast<uint32_t>(in.any_int()));
     const auto region = loop_region(t, total);
     check(!region || (region->first >= 0 && region->first < region->second && region->second <= total));
     check(!region || !t.malformed);

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "frame_header.h"
+
 namespace almp3 {
 
 namespace {
@@ -59,10 +61,6 @@ struct Bytes {
     int64_t n;
 };
 
-int64_t be32(const unsigned char *p) {
-    return (int64_t{p[0]} << 24) | (int64_t{p[1]} << 16) | (int64_t{p[2]} << 8) | p[3];
-}
-
 // A syncsafe number, or -1 when a byte has its top bit set.
 int64_t syncsafe(const unsigned char *p) {
     if ((p[0] | p[1] | p[2] | p[3]) & kSyncsafeTopBit) return -1;
@@ -92,18 +90,17 @@ bool frame_id(const unsigned char *p) {
 class TextStrings {
 public:
     TextStrings(unsigned char encoding, Bytes b)
-        : wide_(encoding == kUtf16WithBom || encoding == kUtf16Be), b_(b),
-          order_(encoding == kUtf16Be ? Order::kBig : Order::kUnknown) {}
+        : encoding_(encoding), b_(b), order_(encoding == kUtf16Be ? Order::kBig : Order::kUnknown) {}
 
     // None when a UTF-16 string's byte order is unknown.
     std::optional<std::u16string> next() {
         std::u16string s;
-        if (!wide_) {
+        if (encoding_ != kUtf16WithBom && encoding_ != kUtf16Be) {
             while (pos_ < b_.n && b_.p[pos_] != 0) s.push_back(b_.p[pos_++]);
             ++pos_;
             return s;
         }
-        if (pos_ + 2 <= b_.n) {
+        if (encoding_ == kUtf16WithBom && pos_ + 2 <= b_.n) {
             const unsigned char a = b_.p[pos_], b = b_.p[pos_ + 1];
             if ((a == 0xFE && b == 0xFF) || (a == 0xFF && b == 0xFE)) {
                 order_ = a == 0xFE ? Order::kBig : Order::kLittle;
@@ -111,7 +108,7 @@ public:
             }
         }
         if (order_ == Order::kUnknown) return std::nullopt;
-        for (; pos_ + 2 <= b_.n;) {
+        while (pos_ + 2 <= b_.n) {
             const unsigned char a = b_.p[pos_], b = b_.p[pos_ + 1];
             pos_ += 2;
             const auto unit = static_cast<char16_t>(order_ == Order::kBig ? (a << 8) | b : (b << 8) | a);
@@ -123,7 +120,7 @@ public:
 
 private:
     enum class Order { kUnknown, kBig, kLittle };
-    bool wide_;
+    unsigned char encoding_;
     Bytes b_;
     Order order_;
     int64_t pos_ = 0;
@@ -205,7 +202,7 @@ struct Reader {
         for (int64_t pos = 0; pos + kFrameHeaderLen <= b.n;) {
             const unsigned char *h = b.p + pos;
             if (!frame_id(h)) break;
-            const int64_t size = version == 4 ? syncsafe(h + kFrameSizeByte) : be32(h + kFrameSizeByte);
+            const int64_t size = version == 4 ? syncsafe(h + kFrameSizeByte) : int64_t{be32(h + kFrameSizeByte)};
             if (size < 0 || size > b.n - pos - kFrameHeaderLen) break;
             pos += kFrameHeaderLen + size;
             if (std::memcmp(h, "TXXX", kFrameIdLen) != 0) continue;
@@ -219,7 +216,7 @@ struct Reader {
 // fit: v2.3 gives the length after its size field, v2.4 its whole length.
 int64_t extended_header_len(int version, Bytes b) {
     if (b.n < kSizeLen) return -1;
-    const int64_t n = version == 4 ? syncsafe(b.p) : kSizeLen + be32(b.p);
+    const int64_t n = version == 4 ? syncsafe(b.p) : kSizeLen + int64_t{be32(b.p)};
     if (n > b.n || (version == 4 && n < kV24MinExtendedLen)) return -1;
     return n;
 }
@@ -250,7 +247,7 @@ LoopTags read_loop_tags(const unsigned char *data, int64_t len) {
 }
 
 std::optional<std::pair<int64_t, int64_t>> loop_region(const LoopTags &t, int64_t total) {
-    if (t.malformed || t.start < 0) return std::nullopt;
+    if (t.malformed || t.start < 0 || t.start >= total) return std::nullopt;
     int64_t end = t.end;
     if (t.length >= 0) {
         if (t.length > total - t.start) return std::nullopt;
