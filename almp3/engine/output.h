@@ -75,6 +75,8 @@ public:
     // Puts decoded (signed) PCM into the buffer, keeping what does not fit.
     void put(const Pcm &pcm);
     bool full() const { return written_ >= capacity_; }
+    // Bytes of PCM kept for the next buffer.
+    int pending_bytes() const { return pending_len_; }
     // Forgets the PCM kept for the next buffer: the place has changed.
     void drop_pending() { pending_len_ = 0; }
     // A silent tail is under way.

@@ -6,6 +6,7 @@
 #include <new>
 
 #include "format/frame_walk.h"
+#include "format/loop_tags.h"
 #include "format/timing.h"
 #include "format/tags.h"
 #include "memory/mp3memory_record.h"
@@ -25,12 +26,22 @@ void walk(Mp3Memory &m) {
     if (!w.damaged) m.audio_len = static_cast<int>(w.audio_end);
 }
 
-// The timeline of the frames counted, and the whole of it as the loop
-// region.
-void set_timeline(Mp3Memory &m) {
+// The timeline of the frames counted, and the loop region: the one the
+// first of the leading ID3v2 tags to give one holds, else the whole of it.
+void set_timeline(Mp3Memory &m, const unsigned char *data, int64_t lead) {
     m.timeline = make_timeline(m.xing, m.engine.format.samples_per_frame, m.frame_count);
     m.loop_start = 0;
     m.loop_end = m.timeline.length();
+    for (int64_t at = 0; at < lead;) {
+        const int64_t n = id3v2_tag_len(data + at, lead - at);
+        if (n <= 0) break;
+        if (const auto region = loop_region(read_loop_tags(data + at, std::min(n, lead - at)), m.loop_end)) {
+            m.loop_start = region->first;
+            m.loop_end = region->second;
+            break;
+        }
+        at += n;
+    }
 }
 
 }  // namespace
@@ -66,7 +77,7 @@ Mp3Memory *almp3_create_mp3(const void *data, int data_len) {
     walk(*m);
     if (m->frame_count <= 0) return nullptr;
     m->trail_len = data_len - m->lead_len - m->audio_len;
-    set_timeline(*m);
+    set_timeline(*m, static_cast<const unsigned char *>(data), lead);
     rewind_object(*m);
     restart_core(*m);
     return m.release();

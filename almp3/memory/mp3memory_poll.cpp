@@ -10,10 +10,10 @@ namespace {
 
 // The decoded sample where the sound stops: the loop's end while looping,
 // else the end of the timeline. Damage the walk met hides the frames after
-// it: the sound then goes on until the data ends or the damage stops it.
+// it: the sound then goes on until the damage stops it.
 int64_t stop_sample(const Mp3Memory &m) {
-    if (m.looping) return m.loop_end + m.timeline.begin;
-    return m.damaged ? INT64_MAX : m.timeline.length() + m.timeline.begin;
+    if (m.damaged) return INT64_MAX;
+    return (m.looping ? m.loop_end : m.timeline.length()) + m.timeline.begin;
 }
 
 bool past_stop(const Mp3Memory &m) {

@@ -38,18 +38,16 @@ struct Mp3Memory {
     bool restart_pending = false;  // the next poll starts with a fresh core
     int frame_pos = 0;             // the audio frame about to be decoded
     int64_t play_from = 0;         // decoded sample the sound is played from
-    int target_frame = 0;          // the frame the last seek went to
-    int target_offset = 0;         // and its offset (0: the data's start)
+    int target_offset = 0;         // the offset of the frame the last seek went to
     int64_t loop_start = 0;        // the loop region, in timeline samples
     int64_t loop_end = 0;
     int looping = 0;               // the caller's value
 };
 
-// Timeline sample of the sound about to be played.
+// Timeline sample of the sound about to be handed to the audio stream.
 int64_t position(const Mp3Memory &m);
-// The audio frame about to be decoded, and the offset of the next byte to
-// feed; during the warm-up after a seek, the frame the seek went to and its
-// offset.
+// The audio frame that holds the position, and the offset of the next byte
+// to feed (during the warm-up after a seek, of the frame it went to).
 int64_t position_frame(const Mp3Memory &m);
 int64_t position_offset(const Mp3Memory &m);
 

@@ -68,5 +68,26 @@ sox -q -n -r 44100 -c 2 -b 16 loud.wav synth 3 whitenoise vol 0.5
 sox -q quiet.wav loud.wav quiet_loud.wav
 lame --quiet -V 2 quiet_loud.wav quiet_loud.mp3
 
+# Loop points as game audio tools write them, in samples of the timeline:
+# ID3v2.4 TXXX frames in UTF-8 (LOOPSTART with LOOPLENGTH), and ID3v2.3 in
+# UTF-16 (LOOPSTART with LOOPEND). Not in the manifest: the loop tests only.
+loop_tags() { # IN OUT VERSION ENCODING NAME=VALUE...
+    local in=$1 out=$2 version=$3 encoding=$4
+    shift 4
+    cp "$in" "$out"
+    /usr/bin/python3 - "$out" "$version" "$encoding" "$@" <<'PY'
+import sys
+from mutagen.id3 import ID3, TXXX
+path, version, encoding = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
+tags = ID3()
+for item in sys.argv[4:]:
+    name, value = item.split("=")
+    tags.add(TXXX(encoding=encoding, desc=name, text=[value]))
+tags.save(path, v2_version=version)
+PY
+}
+loop_tags cbr44100s.mp3 loop_cbr44100s.mp3 4 3 LOOPSTART=22050 LOOPLENGTH=66150
+loop_tags vbr22050m.mp3 loop_vbr22050m.mp3 3 1 LOOPSTART=11025 LOOPEND=55125
+
 rm -f src44.wav src44m.wav src24m.wav quiet.wav loud.wav quiet_loud.wav
 mv manifest.txt.new manifest.txt
