@@ -429,6 +429,11 @@ void *almp3_get_output_wave_mp3stream(Mp3Stream *s, int *size);
 /*
  * Positions, lengths and seeks.
  *
+ * The stream plays the timeline described for the in-memory object below:
+ * an Info/Xing frame in the first block is passed over, and the delay and
+ * padding its LAME tag gives are trimmed (the padding within the frames the
+ * header counts: a second song joined on plays whole). Frame numbers count
+ * audio frames (the Info frame is none); times count timeline samples.
  * Positions count decoded frames (they run ahead of what is heard by what
  * the audio stream holds). Lengths and seeks need total_bytes: the bytes of
  * the source fed to the object, from where feeding started (the first
@@ -437,8 +442,8 @@ void *almp3_get_output_wave_mp3stream(Mp3Stream *s, int *size);
  * frame inside the first block are no audio and are left out by the
  * object. Frame counts come from the Xing or Info header when its counts
  * describe that audio (a header whose byte count differs, as the first
- * song's in two joined files, is not used); they include the header's own
- * frame, which decodes as one silent frame. Otherwise a constant bit rate
+ * song's in two joined files, is not used), and then the length in time is
+ * exact. Otherwise a constant bit rate
  * (every frame of the first block at the first one's) gives the count from
  * the bytes: audio bytes x 8 / bit rate is the time, rounded to the nearest
  * whole frame (padding makes whole frames fill a few bytes more or less
@@ -452,8 +457,12 @@ void *almp3_get_output_wave_mp3stream(Mp3Stream *s, int *size);
  * A seek returns the source offset at which the data for the wanted place
  * begins (from the table of contents of such a header when there is one,
  * else by the same estimate), counted from the source's first byte, or -1
- * when the place lies outside the source; it does not move the object. To play from there, the
- * caller creates a new stream from the block that starts at that offset.
+ * when the place lies outside the source; it does not move the object. To
+ * play from there, the caller creates a new stream from the block that
+ * starts at that offset. Such a stream never plays a garbled Layer III
+ * frame: a frame whose bit reservoir reaches back before the stream's first
+ * byte plays as silence, and so does what follows it until the filter
+ * bank's overlap is whole again (the next frame; two in MPEG-2 and 2.5).
  */
 
 /** \return the frames decoded since creation. */
