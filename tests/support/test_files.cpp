@@ -149,6 +149,56 @@ int frames_within(const std::vector<unsigned char> &bytes, size_t len) {
                                           [&](const MpegFrame &f) { return f.offset + f.length <= len; }));
 }
 
+namespace {
+
+// The Xing/Info header: its tag, 4 bytes of flags, then the fields the flags
+// name (frames, bytes, a 100-byte table, a quality scale). The LAME tag
+// follows: a 9-byte encoder name, and 21 bytes in, 12 bits of delay and 12
+// of padding.
+constexpr int kXingFlagsEnd = 8;
+constexpr int kXingFieldLen[4] = {4, 4, 100, 4};
+constexpr int kLameDelayAt = 21;
+constexpr int kLameTagLen = kLameDelayAt + 3;
+// mpg123's synthesis delay, which its gapless decode trims with the encoder's.
+constexpr int kMpg123DecoderDelay = 529;
+
+}  // namespace
+
+InfoFrame info_frame(const std::vector<unsigned char> &bytes) {
+    InfoFrame info;
+    const auto frames = mpeg_frames(bytes);
+    if (frames.empty()) return info;
+    const std::string frame(bytes.begin() + static_cast<long>(frames[0].offset),
+                            bytes.begin() + static_cast<long>(frames[0].offset + frames[0].length));
+    size_t at = frame.find("Xing");
+    if (at == std::string::npos) at = frame.find("Info");
+    if (at == std::string::npos || at + kXingFlagsEnd > frame.size()) return info;
+    info.present = true;
+    const int flags = static_cast<unsigned char>(frame[at + kXingFlagsEnd - 1]);
+    size_t lame = at + kXingFlagsEnd;
+    for (int i = 0; i < 4; ++i) lame += (flags >> i & 1) ? kXingFieldLen[i] : 0;
+    if (lame + kLameTagLen > frame.size() || frame.compare(lame, 4, "LAME") != 0) return info;
+    const auto *d = reinterpret_cast<const unsigned char *>(frame.data() + lame + kLameDelayAt);
+    info.lame = true;
+    info.delay = d[0] << 4 | d[1] >> 4;
+    info.padding = (d[1] & 0x0F) << 8 | d[2];
+    return info;
+}
+
+size_t default_samples(const std::vector<unsigned char> &bytes, int frames) {
+    const auto all = mpeg_frames(bytes);
+    if (all.empty()) return 0;
+    const InfoFrame info = info_frame(bytes);
+    const int64_t delay = info.lame ? info.delay + kMpg123DecoderDelay : 0;
+    const int64_t samples = std::max<int64_t>(0, int64_t{frames} * all[0].samples - delay);
+    return static_cast<size_t>(samples * all[0].channels);
+}
+
+int audio_frames_within(const std::vector<unsigned char> &bytes, size_t len) {
+    const int frames = frames_within(bytes, len);
+    return frames > 0 && info_frame(bytes).present ? frames - 1 : frames;
+}
+
 std::vector<unsigned char> with_id3v2(const std::vector<unsigned char> &data, int size, bool footer) {
     std::vector<unsigned char> out = {'I', 'D', '3', 4, 0, static_cast<unsigned char>(footer ? 0x10 : 0),
                                       static_cast<unsigned char>((size >> 21) & 0x7F),

@@ -62,6 +62,24 @@ std::vector<MpegFrame> mpeg_frames(const std::vector<unsigned char> &bytes, size
 // Of those, the frames that lie wholly within the first `len` bytes.
 int frames_within(const std::vector<unsigned char> &bytes, size_t len);
 
+// The Xing or Info header that the first frame may carry and the LAME tag
+// behind it, read here by the published layout, apart from the decoder layer.
+struct InfoFrame {
+    bool present = false;  // the first frame is an Info/Xing frame, no audio
+    bool lame = false;     // a LAME tag follows the header's fields
+    int delay = 0;         // the encoder's samples in front of the sound
+    int padding = 0;       // and after it
+};
+InfoFrame info_frame(const std::vector<unsigned char> &bytes);
+// The samples (all channels) of mpg123's default decode that the first
+// `frames` frames of audio give (the end trim aside): their untrimmed
+// decode less, with a LAME tag, the encoder's delay and the 529 samples of
+// mpg123's own synthesis delay.
+size_t default_samples(const std::vector<unsigned char> &bytes, int frames);
+// Of the frames that lie wholly within the first `len` bytes, the frames of
+// audio (the Info frame is none).
+int audio_frames_within(const std::vector<unsigned char> &bytes, size_t len);
+
 // A 10-byte ID3v2 header coding `size` (plus a footer flag), then size
 // bytes of tag body (zeros; and a 10-byte footer when asked), then the data.
 std::vector<unsigned char> with_id3v2(const std::vector<unsigned char> &data, int size, bool footer);
