@@ -1,7 +1,8 @@
 // The timeline of the sound both objects play, as mpg123 decodes a file by
-// default: the Info/Xing frame is no audio, and when the LAME tag gives the
-// encoder's delay and padding, they are trimmed together with the delay of
-// the decoder itself. Audio frame f then starts at timeline sample
+// default: the Info/Xing frame is no audio, and when its header counts the
+// frames (or its LAME tag gives the encoder's delay and padding), the delay
+// of the decoder itself is trimmed at the start, with the encoder's delay,
+// and the padding at the end. Audio frame f then starts at timeline sample
 // max(0, f x samples per frame - begin).
 #ifndef ALMP3_TIMELINE_H
 #define ALMP3_TIMELINE_H
@@ -39,9 +40,13 @@ inline Timeline make_timeline(const std::optional<XingInfo> &xing, int samples_p
     Timeline t;
     t.samples_per_frame = samples_per_frame;
     const int64_t decoded = audio_frames * samples_per_frame;
-    if (xing && xing->has_lame) {
-        t.begin = int64_t{xing->encoder_delay} + kDecoderDelay;
-        if (audio_frames >= 0) t.end = std::min(decoded, decoded - xing->encoder_padding + kDecoderDelay);
+    // mpg123 trims once the header counts the frames or a LAME tag gives the
+    // encoder's delay and padding (without one, both are 0).
+    if (xing && (xing->has_lame || (xing->flags & kXingFrames))) {
+        const int delay = xing->has_lame ? xing->encoder_delay : 0;
+        const int padding = xing->has_lame ? xing->encoder_padding : 0;
+        t.begin = int64_t{delay} + kDecoderDelay;
+        if (audio_frames >= 0) t.end = std::min(decoded, decoded - padding + kDecoderDelay);
     } else if (audio_frames >= 0) {
         t.end = decoded;
     }

@@ -618,10 +618,11 @@ int almp3_get_wave_freq_mp3(Mp3Memory *mp3);
  * Both objects play the timeline that mpg123 decodes by default: an Info or
  * Xing frame at the start holds no sound and is not played, and when its
  * LAME tag gives the encoder's delay and padding, they are trimmed together
- * with the decoder's own delay of 529 samples. Audio frame f (the Info
- * frame is none) starts at timeline sample max(0, f x samples per frame -
- * D), D being the encoder delay + 529 for a file with a LAME tag and 0
- * otherwise. Times are timeline samples divided by the sampling rate,
+ * with the decoder's own delay of 529 samples (a header that counts the
+ * frames but has no LAME tag has the 529 trimmed, as mpg123 trims it).
+ * Audio frame f (the Info frame is none) starts at timeline sample
+ * max(0, f x samples per frame - D), D being the encoder delay + 529 for a
+ * file with such a header and 0 otherwise. Times are timeline samples divided by the sampling rate,
  * truncated to the millisecond; lengths count the timeline's samples.
  *
  * A time seek lands on sample floor(msecs x rate / 1000) (or secs x rate),

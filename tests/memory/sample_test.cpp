@@ -44,7 +44,7 @@ TEST(MemorySample, JoinedTaggedSongsConvertWhole) {
     file.resize(file.size() + 5000, 0);
     // mpg123 trims the first song's delay at the start and its padding at the
     // very end; the second song's Info frame plays as one silent frame.
-    const auto ref = default_decode_bytes(file);
+    const auto ref = command_line_decode_bytes(file);
     ASSERT_FALSE(ref.empty());
 
     MemoryPtr m = make_memory(file);

@@ -62,7 +62,7 @@ bool has_conformance_reference(const std::string &name) {
 }
 
 std::vector<int16_t> command_line_decode(const std::string &path) {
-    const std::string cmd = "mpg123 -q --no-gapless --no-infoframe -e s16 -s '" + path + "' 2>/dev/null";
+    const std::string cmd = "mpg123 -q -e s16 -s '" + path + "' 2>/dev/null";
     std::vector<int16_t> pcm;
     FILE *p = popen(cmd.c_str(), "r");
     if (!p) return pcm;

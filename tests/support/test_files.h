@@ -36,8 +36,9 @@ std::string conformance_path(const std::string &name);
 const std::vector<std::string> &conformance_streams();
 bool has_conformance_reference(const std::string &name);
 
-// A stream as the mpg123 command line decodes it (signed 16-bit, native
-// order, frames as they come, no gapless trimming, info frames as silence).
+// A stream as the mpg123 command line decodes it by default (signed 16-bit,
+// native order, gapless: the Info frame skipped, the LAME tag's delay and
+// padding trimmed).
 std::vector<int16_t> command_line_decode(const std::string &path);
 // The same for bytes made in a test (written to a temporary file and
 // removed again); empty when the file cannot be written.
