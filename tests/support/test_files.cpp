@@ -10,6 +10,8 @@
 #include <sstream>
 #include <sys/stat.h>
 
+#include "format/frame_header.h"
+
 std::vector<EncodedFile> encoded_files() {
     std::vector<EncodedFile> files;
     std::ifstream in(std::string(TEST_FILES_DIR) + "/manifest.txt");
@@ -80,6 +82,36 @@ std::vector<int16_t> command_line_decode_bytes(const std::vector<unsigned char> 
     std::vector<int16_t> pcm = written ? command_line_decode(path) : std::vector<int16_t>{};
     std::remove(path);
     return pcm;
+}
+
+CutFile cut_layer3_file(const std::string &name) {
+    const std::vector<unsigned char> file = read_bytes(encoded_path(name));
+    const std::vector<int16_t> ref = reference_pcm(name);
+    std::vector<size_t> starts;
+    std::vector<int> begins, main_bytes;
+    int granules = 0;
+    for (size_t p = 0; const int len = almp3::frame_len_at(file.data(), p, file.size()); p += len) {
+        if (p + len > file.size()) break;
+        const unsigned char *h = file.data() + p;
+        const bool lsf = (h[1] & 0x08) == 0, mono = h[3] >> 6 == 3;
+        const int side = h[1] & 1 ? 4 : 6;  // after the CRC when the protection bit is 0
+        starts.push_back(p);
+        begins.push_back(lsf ? h[side] : h[side] << 1 | h[side + 1] >> 7);
+        main_bytes.push_back(len - side - (lsf ? (mono ? 9 : 17) : (mono ? 17 : 32)));
+        granules = lsf ? 1 : 2;
+    }
+    CutFile cut;
+    if (starts.empty() || ref.size() % starts.size() != 0) return cut;
+    const size_t middle = starts.size() / 2, frame_samples = ref.size() / starts.size();
+    size_t silent_frames = 0;
+    for (size_t i = middle, fed = 0; i < starts.size(); fed += static_cast<size_t>(main_bytes[i++]))
+        if (static_cast<size_t>(begins[i]) > fed) silent_frames = i - middle + 1 + 2 / granules;
+    cut.bytes.assign(file.begin() + static_cast<long>(starts[middle]), file.end());
+    cut.expected.assign(ref.begin() + static_cast<long>(middle * frame_samples), ref.end());
+    cut.frame_pcm_bytes = static_cast<int>(frame_samples * 2);
+    cut.silent_samples = std::min(silent_frames * frame_samples, cut.expected.size());
+    std::fill(cut.expected.begin(), cut.expected.begin() + static_cast<long>(cut.silent_samples), 0);
+    return cut;
 }
 
 std::vector<unsigned char> sync_free_bytes(size_t n, unsigned seed) {

@@ -44,6 +44,20 @@ std::vector<int16_t> command_line_decode_bytes(const std::vector<unsigned char> 
 // sync pattern: damage a decoder can only skip.
 std::vector<unsigned char> sync_free_bytes(size_t n, unsigned seed);
 
+// An encoded Layer III file cut at the frame boundary in its middle: the
+// bytes from there on, and what a decoder fed only those bytes plays: the
+// reference decode of the whole file from the cut, with silence in place of
+// the frames whose main data (by their side information) begins before the
+// cut and of the two granules after the last of them, whose filter-bank
+// state comes from it.
+struct CutFile {
+    std::vector<unsigned char> bytes;
+    std::vector<int16_t> expected;
+    size_t silent_samples = 0;  // at the start of expected
+    int frame_pcm_bytes = 0;
+};
+CutFile cut_layer3_file(const std::string &name);
+
 std::vector<unsigned char> read_bytes(const std::string &path);
 std::vector<int16_t> read_pcm(const std::string &path);
 
