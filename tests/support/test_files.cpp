@@ -1,5 +1,6 @@
 #include "test_files.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -84,34 +85,45 @@ std::vector<int16_t> command_line_decode_bytes(const std::vector<unsigned char> 
     return pcm;
 }
 
+size_t cut_off_frames(const std::vector<unsigned char> &bytes) {
+    size_t silent = 0, fed = 0, i = 0;
+    for (size_t p = 0; const int len = almp3::frame_len_at(bytes.data(), p, bytes.size()); p += len, ++i) {
+        const unsigned char *h = bytes.data() + p;
+        const bool layer3 = (h[1] & 0x06) == 0x02;
+        if (!layer3 || p + len > bytes.size() || fed > 511) break;
+        const bool lsf = (h[1] & 0x08) == 0, mono = h[3] >> 6 == 3;
+        const int side = h[1] & 1 ? 4 : 6;  // after the CRC when the protection bit is 0
+        const size_t begin = lsf ? h[side] : h[side] << 1 | h[side + 1] >> 7;
+        if (begin > fed) silent = i + 1 + (lsf ? 2 : 1);
+        fed += static_cast<size_t>(len - side - (lsf ? (mono ? 9 : 17) : (mono ? 17 : 32)));
+    }
+    return silent;
+}
+
 CutFile cut_layer3_file(const std::string &name) {
     const std::vector<unsigned char> file = read_bytes(encoded_path(name));
     const std::vector<int16_t> ref = reference_pcm(name);
     std::vector<size_t> starts;
-    std::vector<int> begins, main_bytes;
-    int granules = 0;
-    for (size_t p = 0; const int len = almp3::frame_len_at(file.data(), p, file.size()); p += len) {
-        if (p + len > file.size()) break;
-        const unsigned char *h = file.data() + p;
-        const bool lsf = (h[1] & 0x08) == 0, mono = h[3] >> 6 == 3;
-        const int side = h[1] & 1 ? 4 : 6;  // after the CRC when the protection bit is 0
-        starts.push_back(p);
-        begins.push_back(lsf ? h[side] : h[side] << 1 | h[side + 1] >> 7);
-        main_bytes.push_back(len - side - (lsf ? (mono ? 9 : 17) : (mono ? 17 : 32)));
-        granules = lsf ? 1 : 2;
-    }
+    for (size_t p = 0; const int len = almp3::frame_len_at(file.data(), p, file.size()); p += len)
+        if (p + len <= file.size()) starts.push_back(p);
     CutFile cut;
     if (starts.empty() || ref.size() % starts.size() != 0) return cut;
     const size_t middle = starts.size() / 2, frame_samples = ref.size() / starts.size();
-    size_t silent_frames = 0;
-    for (size_t i = middle, fed = 0; i < starts.size(); fed += static_cast<size_t>(main_bytes[i++]))
-        if (static_cast<size_t>(begins[i]) > fed) silent_frames = i - middle + 1 + 2 / granules;
     cut.bytes.assign(file.begin() + static_cast<long>(starts[middle]), file.end());
     cut.expected.assign(ref.begin() + static_cast<long>(middle * frame_samples), ref.end());
     cut.frame_pcm_bytes = static_cast<int>(frame_samples * 2);
-    cut.silent_samples = std::min(silent_frames * frame_samples, cut.expected.size());
+    cut.silent_samples = std::min(cut_off_frames(cut.bytes) * frame_samples, cut.expected.size());
     std::fill(cut.expected.begin(), cut.expected.begin() + static_cast<long>(cut.silent_samples), 0);
     return cut;
+}
+
+size_t leading_silence(const std::vector<int16_t> &pcm, size_t frame_samples, size_t most) {
+    size_t quiet = 0;
+    while (quiet < most * frame_samples && quiet + frame_samples <= pcm.size() &&
+           std::all_of(pcm.begin() + static_cast<long>(quiet), pcm.begin() + static_cast<long>(quiet + frame_samples),
+                       [](int16_t v) { return v == 0; }))
+        quiet += frame_samples;
+    return quiet;
 }
 
 std::vector<unsigned char> sync_free_bytes(size_t n, unsigned seed) {
