@@ -117,15 +117,6 @@ CutFile cut_layer3_file(const std::string &name) {
     return cut;
 }
 
-size_t leading_silence(const std::vector<int16_t> &pcm, size_t frame_samples, size_t most) {
-    size_t quiet = 0;
-    while (quiet < most * frame_samples && quiet + frame_samples <= pcm.size() &&
-           std::all_of(pcm.begin() + static_cast<long>(quiet), pcm.begin() + static_cast<long>(quiet + frame_samples),
-                       [](int16_t v) { return v == 0; }))
-        quiet += frame_samples;
-    return quiet;
-}
-
 std::vector<unsigned char> sync_free_bytes(size_t n, unsigned seed) {
     std::mt19937 rng(seed);
     std::vector<unsigned char> out(n);

@@ -44,17 +44,15 @@ std::vector<int16_t> command_line_decode_bytes(const std::vector<unsigned char> 
 // sync pattern: damage a decoder can only skip.
 std::vector<unsigned char> sync_free_bytes(size_t n, unsigned seed);
 
-// Frames at the start of bytes (a Layer III frame header first) that a
-// decoder fed only these bytes plays as silence, by the header and side
-// information bits: those whose main data begins before the first byte,
-// and the two granules after the last of them, whose filter-bank state
-// comes from it.
+// Frames at the start of bytes (a frame header first) that a decoder fed
+// only these bytes plays as silence, by the header and side-information
+// bits: Layer III frames whose main data begins before the first byte (as
+// in a stream cut out of a longer one), and two granules more.
 size_t cut_off_frames(const std::vector<unsigned char> &bytes);
 
-// An encoded Layer III file cut at the frame boundary in its middle: the
-// bytes from there on, and what a decoder fed only those bytes plays: the
-// reference decode of the whole file from the cut with its cut-off frames
-// silent.
+// An encoded Layer III file cut at the frame boundary in its middle, and
+// what a decoder fed from there plays: the whole file's reference decode
+// from the cut, its cut-off frames silent.
 struct CutFile {
     std::vector<unsigned char> bytes;
     std::vector<int16_t> expected;
@@ -62,14 +60,6 @@ struct CutFile {
     int frame_pcm_bytes = 0;
 };
 CutFile cut_layer3_file(const std::string &name);
-
-// Samples at the start of pcm that are whole frames of silence, at most
-// `most` frames: what the layer plays for the frames of a stream cut out of
-// a longer one that reach back before its first byte (l3-sin1k0db's first
-// two), and the frame after them, where the command line and the reference
-// decode them without that data.
-constexpr size_t kMostCutOffFrames = 3;
-size_t leading_silence(const std::vector<int16_t> &pcm, size_t frame_samples, size_t most = kMostCutOffFrames);
 
 std::vector<unsigned char> read_bytes(const std::string &path);
 std::vector<int16_t> read_pcm(const std::string &path);
