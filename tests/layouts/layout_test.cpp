@@ -51,8 +51,7 @@ protected:
         // A file cut out of a longer stream (padded_first) begins with frames
         // the reference decodes without the data before the cut; both
         // objects play them as silence.
-        const std::vector<unsigned char> audio(file_.begin() + static_cast<long>(span_.skip), file_.end());
-        const size_t cut_off = std::min(cut_off_frames(audio) * kFrameSamples, ref_.size());
+        const size_t cut_off = std::min(cut_off_frames(file_, span_.skip) * kFrameSamples, ref_.size());
         std::fill(ref_.begin(), ref_.begin() + static_cast<long>(cut_off), 0);
     }
     double reference_ms() const { return 1000.0 * static_cast<double>(ref_.size()) / kChannels / kRate; }
