@@ -77,9 +77,10 @@ void reset_core(DecoderState *state);
 // filter-bank overlap and synthesis history come from that frame.
 CoreResult decode_frame(DecoderState *state, const unsigned char *input, int input_len, Pcm *pcm);
 
-// decode_frame (silence included), the PCM copied into output, never more than output_capacity
-// bytes; a frame whose PCM does not fit is refused (kBad) and stays held, so
-// a call with more room decodes it. *produced is written on kFrame only.
+// decode_frame (silence included), the PCM copied into output, never more
+// than output_capacity bytes; a frame whose PCM does not fit is refused
+// (kBad) and stays held, so a call with more room decodes it. *produced is
+// written on kFrame only.
 CoreResult decodeMP3(DecoderState *state, const unsigned char *input, int input_len, unsigned char *output,
                      int output_capacity, int *produced);
 
