@@ -62,6 +62,11 @@ protected:
         ASSERT_FALSE(ref_.empty());
         ASSERT_EQ(raw_.size() % kFrameSamples, 0U);
         span_ = audio_span(file_);
+        // A file cut out of a longer stream (padded_first) begins with frames
+        // the reference decodes without the data before the cut; both
+        // objects play them as silence.
+        const size_t cut_off = std::min(cut_off_frames(file_, span_.skip) * kFrameSamples, ref_.size());
+        std::fill(ref_.begin(), ref_.begin() + static_cast<long>(cut_off), 0);
     }
     // The timeline's length: its samples, truncated to the millisecond.
     int reference_ms() const {

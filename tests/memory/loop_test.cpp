@@ -39,7 +39,9 @@ TEST(MemoryLoop, EveryRoundPlaysTheFirstPassOverTheRegionSeamlessly) {
         const size_t channels = almp3_get_wave_is_stereo_mp3(m.get()) ? 2 : 1;
         const int samples = static_cast<int>(ref.size() / channels);
         const int end = c.end < 0 ? samples : c.end;
-        if (c.set_by_caller) ASSERT_EQ(almp3_set_loop_points_mp3(m.get(), c.start, end), ALMP3_LOOP_POINTS_SET);
+        if (c.set_by_caller) {
+            ASSERT_EQ(almp3_set_loop_points_mp3(m.get(), c.start, end), ALMP3_LOOP_POINTS_SET);
+        }
         int start = -1, got_end = -1;
         almp3_get_loop_points_mp3(m.get(), &start, &got_end);
         EXPECT_EQ(start, c.start);
