@@ -141,7 +141,14 @@ void Output::hand_back() {
     written_ = 0;
 }
 
-PollResult Output::silent_buffer() {
+PollResult Output::tail_buffer() {
+    // Sound kept from the last full buffer plays before the silence.
+    if (pending_len_ > 0) {
+        flush_pending();
+        fill_silence(buffer_ + written_, capacity_ - written_);
+        hand_back();
+        return PollResult::kOk;
+    }
     fill_silence(buffer_, capacity_);
     hand_back();
     if (--countdown_ > 0) return PollResult::kOk;

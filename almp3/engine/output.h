@@ -66,7 +66,7 @@ public:
     PollResult poll(FillFn &&fill, bool tail_wanted = true) {
         if (!stream_) return PollResult::kNotPlaying;
         if (!take_buffer()) return PollResult::kOk;
-        if (countdown_ > 0 && (tail_wanted || end_result_ != PollResult::kFinished)) return silent_buffer();
+        if (countdown_ > 0 && (tail_wanted || end_result_ != PollResult::kFinished)) return tail_buffer();
         countdown_ = 0;
         flush_pending();
         return finish(full() ? FillEnd::kFull : fill());
@@ -85,7 +85,7 @@ public:
 private:
     bool take_buffer();
     void flush_pending();
-    PollResult silent_buffer();
+    PollResult tail_buffer();
     PollResult finish(FillEnd end);
     void hand_back();
 

@@ -68,7 +68,7 @@ int64_t frame_offset(const Mp3Memory &m, int64_t f) {
 int64_t position(const Mp3Memory &m) {
     const int64_t decoded = std::max<int64_t>(m.play_from, int64_t{m.frame_pos} * m.timeline.samples_per_frame);
     const int64_t kept = m.engine.output.pending_bytes() / m.engine.format.bytes_per_sample_frame();
-    return std::max<int64_t>(0, decoded - kept - m.timeline.begin);
+    return std::max<int64_t>(0, m.timeline.to_timeline(decoded) - kept);
 }
 
 int64_t position_frame(const Mp3Memory &m) {
@@ -81,7 +81,7 @@ int64_t position_frame(const Mp3Memory &m) {
 int64_t position_offset(const Mp3Memory &m) { return std::max(m.read_pos, m.target_offset); }
 
 void go_to_sample(Mp3Memory &m, int64_t t) {
-    const int64_t d = t + m.timeline.begin;
+    const int64_t d = m.timeline.to_decoded(t);
     const int64_t f = d / m.timeline.samples_per_frame;
     m.target_offset = t == 0 ? 0 : static_cast<int>(frame_offset(m, f));
     const int64_t s = warmup_start(m, f);
@@ -91,11 +91,14 @@ void go_to_sample(Mp3Memory &m, int64_t t) {
     m.frame_pos = static_cast<int>(s);
     m.play_from = d;
     m.restart_pending = true;
-    // The sound kept from the old place is not played.
-    m.engine.output.drop_pending();
 }
 
 void rewind_object(Mp3Memory &m) { go_to_sample(m, 0); }
+
+void move_to_sample(Mp3Memory &m, int64_t t) {
+    go_to_sample(m, t);
+    m.engine.output.drop_pending();
+}
 
 void restart_core(Mp3Memory &m) {
     m.engine.step.restart();

@@ -13,7 +13,7 @@ namespace {
 // it: the sound then goes on until the damage stops it.
 int64_t stop_sample(const Mp3Memory &m) {
     if (m.damaged) return INT64_MAX;
-    return (m.looping ? m.loop_end : m.timeline.length()) + m.timeline.begin;
+    return m.timeline.to_decoded(m.looping ? m.loop_end : m.timeline.length());
 }
 
 bool past_stop(const Mp3Memory &m) {
@@ -76,7 +76,7 @@ FillEnd fill(Mp3Memory &m) {
         }
         const int64_t first = int64_t{m.frame_pos} * m.timeline.samples_per_frame;
         ++m.frame_pos;
-        const Pcm sound = cut_pcm(pcm, first, m.play_from, stop_sample(m), bytes_per_sample_frame);
+        const Pcm sound = m.timeline.sound(pcm, first, m.play_from, stop_sample(m), bytes_per_sample_frame);
         if (sound.bytes > 0) {
             e.output.put(sound);
             sound_since_wrap = true;

@@ -24,13 +24,13 @@ int64_t samples_to_msecs(const Mp3Memory &m, int64_t samples) {
 // A place outside the sound does nothing.
 void seek_sample(Mp3Memory &m, int64_t t) {
     if (t < 0 || t >= m.timeline.length()) return;
-    go_to_sample(m, t);
+    move_to_sample(m, t);
 }
 
 void seek_frame(Mp3Memory &m, int64_t f) {
     if (f < 0 || f >= m.frame_count) return;
     const int64_t t = m.timeline.frame_start(f);
-    if (t < m.timeline.length()) go_to_sample(m, t);
+    if (t < m.timeline.length()) move_to_sample(m, t);
 }
 
 int64_t current_frame(const Mp3Memory &m) { return position_frame(m); }
@@ -48,7 +48,7 @@ void seek_byte(Mp3Memory &m, int64_t p) {
         else hi = mid;
     }
     if (lo >= m.frame_count) return;
-    go_to_sample(m, std::min(m.timeline.frame_start(lo), std::max<int64_t>(0, m.timeline.length() - 1)));
+    move_to_sample(m, std::min(m.timeline.frame_start(lo), std::max<int64_t>(0, m.timeline.length() - 1)));
 }
 
 }  // namespace
@@ -90,7 +90,7 @@ int almp3_get_length_bytes_mp3(Mp3Memory *mp3) { return mp3->audio_len + mp3->le
 
 void almp3_rewind_mp3(Mp3Memory *mp3) {
     Hold hold(mp3->engine.lock);
-    rewind_object(*mp3);
+    move_to_sample(*mp3, 0);
 }
 
 void almp3_seek_abs_frames_mp3(Mp3Memory *mp3, int frame) {

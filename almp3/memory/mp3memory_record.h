@@ -61,6 +61,10 @@ void go_to_sample(Mp3Memory &m, int64_t t);
 // the data's start).
 void restart_core(Mp3Memory &m);
 
+// A seek or rewind of the caller's: the sound kept from the old place for
+// the next buffer is not played.
+void move_to_sample(Mp3Memory &m, int64_t t);
+
 // Back to the first sample; the next start of playback begins there.
 void rewind_object(Mp3Memory &m);
 

@@ -27,7 +27,7 @@ int64_t decode_into(Mp3Memory &m, unsigned char *out, int64_t capacity) {
     src.end = m.audio_len;
     src.pos = m.read_pos;
     const int bytes_per_sample_frame = m.engine.format.bytes_per_sample_frame();
-    const int64_t stop = m.timeline.length() + m.timeline.begin;
+    const int64_t stop = m.timeline.to_decoded(m.timeline.length());
     int64_t written = 0;
     while (written < capacity) {
         Pcm pcm;
@@ -36,7 +36,7 @@ int64_t decode_into(Mp3Memory &m, unsigned char *out, int64_t capacity) {
         if (r == Step::kExhausted) break;
         const int64_t first = int64_t{m.frame_pos} * m.timeline.samples_per_frame;
         ++m.frame_pos;
-        const Pcm sound = cut_pcm(pcm, first, m.play_from, stop, bytes_per_sample_frame);
+        const Pcm sound = m.timeline.sound(pcm, first, m.play_from, stop, bytes_per_sample_frame);
         const int n = static_cast<int>(std::min<int64_t>(sound.bytes, capacity - written));
         copy_to_unsigned(out + written, sound.data, n);
         written += n;
@@ -61,7 +61,7 @@ SAMPLE *almp3_create_sample_from_mp3(Mp3Memory *mp3) {
     if (!sample) return nullptr;
 
     m.engine.output.stop();
-    rewind_object(m);
+    move_to_sample(m, 0);
     restart_core(m);
     auto *data = static_cast<unsigned char *>(sample->data);
     // Damage the walk met lies past the frames it counted: the sample would

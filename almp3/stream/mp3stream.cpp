@@ -81,8 +81,7 @@ Mp3Stream *almp3_create_mp3stream(const void *data, int len, int is_last) {
     // The Info/Xing frame holds no sound: it is passed over unfed.
     s->info_frames = s->xing ? 1 : 0;
     if (s->xing) s->engine.step.pass_over_next(s->engine.format.frame_len);
-    s->timeline_frames = s->xing && (s->xing->flags & kXingFrames) ? s->xing->frames : -1;
-    s->timeline = make_timeline(s->xing, s->engine.format.samples_per_frame, s->timeline_frames);
+    s->timeline = make_timeline(s->xing, s->engine.format.samples_per_frame, -1);
     s->first_walk = walk_first_block(*s, bytes, len);
     return s.release();
 }

@@ -61,11 +61,9 @@ FillEnd fill(Mp3Stream &s) {
         s.read_pos = static_cast<int>(src.pos);
         if (r == Step::kDamaged) return FillEnd::kDamaged;
         if (r == Step::kExhausted) return exhausted(s);
-        // The sound of the frames the timeline's end counts is cut to it.
         const int64_t first = int64_t{s.frame_pos} * s.timeline.samples_per_frame;
-        const int64_t to = s.frame_pos < s.timeline_frames ? s.timeline.end : -1;
         ++s.frame_pos;
-        const Pcm sound = cut_pcm(pcm, first, s.timeline.begin, to, s.engine.format.bytes_per_sample_frame());
+        const Pcm sound = s.timeline.sound(pcm, first, s.timeline.begin, -1, s.engine.format.bytes_per_sample_frame());
         if (sound.bytes > 0) out.put(sound);
     }
     // A full buffer in two-block mode past the current block's end moves on

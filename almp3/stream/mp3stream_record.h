@@ -42,11 +42,9 @@ struct Mp3Stream {
     int lead_len = 0;          // bytes before the first frame
     std::optional<XingInfo> xing;
     int info_frames = 0;  // 1 when the first frame is an Info/Xing frame
-    // The timeline by the first frame's LAME tag; its end is known when the
-    // header counts the frames (frames after those, as in joined files,
-    // play whole).
+    // The timeline by the first frame's header and LAME tag (its end is not
+    // known: the source's size is not).
     Timeline timeline;
-    int64_t timeline_frames = -1;  // the audio frames the timeline's end counts
     int frame_pos = 0;     // audio frames decoded since creation
     int byte_pos = 0;      // source offset of the next byte to feed
     // The frames of the first block behind the first frame (and behind a

@@ -113,7 +113,7 @@ TEST(MemoryDamage, TruncatedDataEndsWithTheLastWholeFrame) {
         // mpg123 decodes the cut file to its last whole frame.
         const auto ref = command_line_decode_bytes(bytes);
         ASSERT_FALSE(ref.empty());
-        EXPECT_TRUE(same_pcm(head(p.pcm, ref.size()), ref));
+        EXPECT_TRUE(same_pcm(head(p.pcm, ref.size()), ref)) << p.pcm.size() << " played, " << ref.size();
         SamplePtr s(almp3_create_sample_from_mp3(m.get()));
         ASSERT_TRUE(s);
         EXPECT_TRUE(same_pcm(sample_signed(s.get()), ref));

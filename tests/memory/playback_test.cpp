@@ -55,34 +55,6 @@ TEST(MemoryPlayback, PlaysEveryFileToItsEndLikeTheReferenceDecoder) {
     }
 }
 
-TEST(MemoryPlayback, LoopingWrapsToTheFirstFrameWithoutAGap) {
-    constexpr int kFramesPerBuffer = 5;
-    for (const char *name : {"cbr44100s.mp3", "vbr44100s.mp3", "l2_44100s.mp2", "vbr22050m.mp3"}) {
-        SCOPED_TRACE(name);
-        const auto bytes = read_bytes(encoded_path(name));
-        const auto ref = reference_pcm(name);
-        MemoryPtr m = make_memory(bytes);
-        ASSERT_TRUE(m);
-        const size_t frame_samples = static_cast<size_t>(pcm_per_frame(m.get())) / 2;
-        const int frames = static_cast<int>(ref.size() / frame_samples);
-        const int polls = frames / kFramesPerBuffer + 6;
-        const Playback p = play_through(m.get(), kFramesPerBuffer, 1, polls);
-        ASSERT_EQ(p.results.back(), 0);
-        EXPECT_EQ(almp3_is_looping_mp3(m.get()), 1);
-        // Frames count again from 0 after the wrap.
-        EXPECT_EQ(almp3_get_pos_frames_mp3(m.get()), polls * kFramesPerBuffer - frames);
-        ASSERT_GT(p.pcm.size(), ref.size() + 10 * frame_samples);
-        EXPECT_TRUE(same_pcm(head(p.pcm, ref.size()), ref));
-        // The second pass follows at once; the decoder carried on across the
-        // wrap, so the first two frames blend with the end of the first pass.
-        const size_t skip = 2 * frame_samples;
-        const std::vector<int16_t> second(p.pcm.begin() + ref.size() + skip,
-                                          p.pcm.begin() + ref.size() + 8 * frame_samples);
-        const std::vector<int16_t> expected(ref.begin() + skip, ref.begin() + 8 * frame_samples);
-        EXPECT_TRUE(same_pcm(second, expected));
-    }
-}
-
 class MemoryCalls : public ::testing::Test {
 protected:
     void SetUp() override {

@@ -90,9 +90,10 @@ TEST(MemorySample, AXingCountAboveTheFramesPresentIsNotTaken) {
     ASSERT_TRUE(m);
     SamplePtr s(almp3_create_sample_from_mp3(m.get()));
     ASSERT_TRUE(s);
-    // The frames are counted from their headers: the sample is the
-    // reference decode, no more.
-    EXPECT_TRUE(same_pcm(sample_signed(s.get()), ref));
+    // The frames are counted from their headers: the sample is what mpg123
+    // decodes of the file, no more (the padding the count would place lies
+    // past the data: nothing is cut at the end).
+    EXPECT_TRUE(same_pcm(sample_signed(s.get()), command_line_decode_bytes(bytes)));
 }
 
 TEST(MemorySample, ALoneFrameConvertsToOneFrame) {

@@ -86,16 +86,20 @@ std::vector<int16_t> command_line_decode_bytes(const std::vector<unsigned char> 
 }
 
 size_t cut_off_frames(const std::vector<unsigned char> &bytes, size_t from) {
-    size_t silent = 0, fed = 0, i = 0;
+    // Each frame's main data is joined to the main_data_begin bytes before
+    // it, taken from the end of what the frame before held: its own main
+    // data and what of the bytes joined to it were sound.
+    constexpr size_t kFramesLooked = 100;
+    size_t silent = 0, sound = 0, i = 0;
     for (const MpegFrame &f : mpeg_frames(bytes, from)) {
         const unsigned char *h = bytes.data() + f.offset;
         const bool layer3 = (h[1] & 0x06) == 0x02;
-        if (!layer3 || fed > 511) break;
+        if (!layer3 || i >= kFramesLooked) break;
         const bool lsf = f.samples == 576, mono = f.channels == 1;
         const int side = h[1] & 1 ? 4 : 6;  // after the CRC when the protection bit is 0
         const size_t begin = lsf ? h[side] : h[side] << 1 | h[side + 1] >> 7;
-        if (begin > fed) silent = i + 1 + (lsf ? 2 : 1);
-        fed += f.length - static_cast<size_t>(side + (lsf ? (mono ? 9 : 17) : (mono ? 17 : 32)));
+        if (begin > sound) silent = i + 1 + (lsf ? 2 : 1);
+        sound = f.length - static_cast<size_t>(side + (lsf ? (mono ? 9 : 17) : (mono ? 17 : 32))) + std::min(begin, sound);
         ++i;
     }
     return silent;
@@ -103,7 +107,9 @@ size_t cut_off_frames(const std::vector<unsigned char> &bytes, size_t from) {
 
 CutFile cut_layer3_file(const std::string &name) {
     const std::vector<unsigned char> file = read_bytes(encoded_path(name));
-    const std::vector<int16_t> ref = reference_pcm(name);
+    // A stream cut out of the middle has no Info frame and no LAME tag: it
+    // plays untrimmed, as the untrimmed decode of the whole file has it.
+    const std::vector<int16_t> ref = raw_pcm(name);
     const std::vector<MpegFrame> frames = mpeg_frames(file);
     CutFile cut;
     if (frames.empty() || ref.size() % frames.size() != 0) return cut;
