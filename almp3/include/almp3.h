@@ -431,8 +431,9 @@ void *almp3_get_output_wave_mp3stream(Mp3Stream *s, int *size);
  *
  * The stream plays the timeline described for the in-memory object below:
  * an Info/Xing frame in the first block is passed over, and the delay and
- * padding its LAME tag gives are trimmed (the padding within the frames the
- * header counts: a second song joined on plays whole). Frame numbers count
+ * padding its LAME tag gives are trimmed (the padding at the end of the
+ * frames the header counts: a second song joined on plays whole, as mpg123
+ * plays it; the in-memory object does the same). Frame numbers count
  * audio frames (the Info frame is none); times count timeline samples.
  * Positions count decoded frames (they run ahead of what is heard by what
  * the audio stream holds). Lengths and seeks need total_bytes: the bytes of
