@@ -88,7 +88,9 @@ title_is() { [ -n "$(windows_titled "$1")" ]; }
 message_box() {
   local id
   for id in $(xdotool search --onlyvisible --name . 2> /dev/null); do
-    eval "$(xdotool getwindowgeometry --shell "$id")"
+    # A window may be gone by now.
+    WIDTH=0 HEIGHT=0
+    eval "$(xdotool getwindowgeometry --shell "$id" 2> /dev/null)" || continue
     echo "$(xdotool getwindowname "$id")|$((WIDTH * HEIGHT))|$id"
   done | sort -t'|' -k1,1 -k2,2n | awk -F'|' '
     $1 == name { box = first; found = 1 } { if ($1 != name) first = $3; name = $1 }
