@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "player_session.h"
+#include "player_test_util.h"
 #include "screen_layout.h"
 
 namespace {
@@ -43,6 +44,9 @@ TEST(Mpris, PlayerctlControlsThePlayerAsItsKeysDo) {
     ASSERT_TRUE(p.wait_for_title("one.", kWaitMs));
     EXPECT_TRUE(status_becomes(p, "Playing"));
     EXPECT_EQ(ctl(p, "metadata --format '{{xesam:title}} {{mpris:length}}'"), "one.mp3 20000000");
+    // A client that only listens learns of every change.
+    const pid_t follow = p.session().spawn({"playerctl", "-p", "mp3player", "--follow", "metadata", "--format",
+                                            "{{status}} {{xesam:title}} {{volume}} {{shuffle}}"}, "", "follow");
     struct Step {
         const char *command, *title, *status;
         int tone;  // 0: silence
@@ -75,6 +79,11 @@ TEST(Mpris, PlayerctlControlsThePlayerAsItsKeysDo) {
         EXPECT_EQ(ctl(p, "shuffle"), "On");
         EXPECT_TRUE(controls_show(p, 40, "Shuffle", true));
     }
+    p.session().stop(follow);
+    const std::string told = read_text(p.session().dir() + "/follow.log");
+    for (const char *line : {"Playing two.mp3 1.0 false\n", "Paused one.mp3 1.0 false\n", "0.50196078431372548 false\n",
+                             "0.50196078431372548 true\n"})
+        EXPECT_NE(told.find(line), std::string::npos) << line << told;
     EXPECT_EQ(p.quit(), 0) << p.log();
 }
 
