@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdint>
 #include <cmath>
 #include <filesystem>
 #include <memory>
@@ -120,28 +122,28 @@ const char *playback_status() {
     return Paused ? "Paused" : "Playing";
 }
 
-// The getters' signature, shortened.
-#define GETTER(name)                                                                                  \
-    int name(sd_bus *, const char *, const char *, const char *, sd_bus_message *reply, void *, \
-             sd_bus_error *)
-
-GETTER(get_false) { return sd_bus_message_append(reply, "b", 0); }
-GETTER(get_true) { return sd_bus_message_append(reply, "b", 1); }
-GETTER(get_have_songs) { return sd_bus_message_append(reply, "b", have_songs()); }
-GETTER(get_identity) { return sd_bus_message_append(reply, "s", kIdentity); }
-GETTER(get_no_strings) { return sd_bus_message_append(reply, "as", 0); }
-GETTER(get_rate) { return sd_bus_message_append(reply, "d", kRate); }
-GETTER(get_status) { return sd_bus_message_append(reply, "s", playback_status()); }
-GETTER(get_shuffle) { return sd_bus_message_append(reply, "b", Shuffle != 0); }
-GETTER(get_volume) { return sd_bus_message_append(reply, "d", static_cast<double>(Volume) / kMaxLevel); }
+// Each property is one function that appends its value to a reply (or,
+// for a setter, reads the value written), adapted to the bus library's
+// signatures below.
+int get_false(sd_bus_message *reply) { return sd_bus_message_append(reply, "b", 0); }
+int get_true(sd_bus_message *reply) { return sd_bus_message_append(reply, "b", 1); }
+int get_have_songs(sd_bus_message *reply) { return sd_bus_message_append(reply, "b", have_songs()); }
+int get_identity(sd_bus_message *reply) { return sd_bus_message_append(reply, "s", kIdentity); }
+int get_no_strings(sd_bus_message *reply) { return sd_bus_message_append(reply, "as", 0); }
+int get_rate(sd_bus_message *reply) { return sd_bus_message_append(reply, "d", kRate); }
+int get_status(sd_bus_message *reply) { return sd_bus_message_append(reply, "s", playback_status()); }
+int get_shuffle(sd_bus_message *reply) { return sd_bus_message_append(reply, "b", Shuffle != 0); }
+int get_volume(sd_bus_message *reply) {
+    return sd_bus_message_append(reply, "d", static_cast<double>(Volume) / kMaxLevel);
+}
 
 // The position the panel shows, in microseconds.
-GETTER(get_position) {
+int get_position(sd_bus_message *reply) {
     const int64_t seconds = Current_MP3 ? almp3_get_pos_secs_mp3stream(Current_MP3->stream) : 0;
     return sd_bus_message_append(reply, "x", seconds * kMicrosecondsPerSecond);
 }
 
-GETTER(get_metadata) {
+int get_metadata(sd_bus_message *reply) {
     int r = sd_bus_message_open_container(reply, 'a', "{sv}");
     if (r < 0) return r;
     if (!Current_MP3) {
@@ -159,15 +161,8 @@ GETTER(get_metadata) {
     return sd_bus_message_close_container(reply);
 }
 
-#undef GETTER
-
-// The setters' signature, shortened.
-#define SETTER(name)                                                                                 \
-    int name(sd_bus *, const char *, const char *, const char *, sd_bus_message *value, void *, \
-             sd_bus_error *)
-
 // Sets shuffling to the value written (the S key toggles it).
-SETTER(set_shuffle) {
+int set_shuffle(sd_bus_message *value) {
     int on = 0;
     const int r = sd_bus_message_read(value, "b", &on);
     if (r < 0) return r;
@@ -176,7 +171,7 @@ SETTER(set_shuffle) {
 }
 
 // 0.0 to 1.0 becomes 0 to 255, rounded half up; values outside are clamped.
-SETTER(set_volume) {
+int set_volume(sd_bus_message *value) {
     double level = 0;
     const int r = sd_bus_message_read(value, "d", &level);
     if (r < 0) return r;
@@ -186,7 +181,17 @@ SETTER(set_volume) {
     return 1;
 }
 
-#undef SETTER
+using Message_Part = int (*)(sd_bus_message *);
+
+template <Message_Part Get>
+int getter(sd_bus *, const char *, const char *, const char *, sd_bus_message *reply, void *, sd_bus_error *) {
+    return Get(reply);
+}
+
+template <Message_Part Set>
+int setter(sd_bus *, const char *, const char *, const char *, sd_bus_message *value, void *, sd_bus_error *) {
+    return Set(value);
+}
 
 // ---------------------------------------------------------------------------
 // Methods: each answers first, then does what its key does, so that the
@@ -222,14 +227,14 @@ const sd_bus_vtable kRootVtable[] = {
     SD_BUS_VTABLE_START(0),
     SD_BUS_METHOD("Raise", "", "", run<nothing>, 0),
     SD_BUS_METHOD("Quit", "", "", run<nothing>, 0),
-    SD_BUS_PROPERTY("CanQuit", "b", get_false, 0, kConst),
-    SD_BUS_PROPERTY("CanRaise", "b", get_false, 0, kConst),
-    SD_BUS_PROPERTY("CanSetFullscreen", "b", get_false, 0, kConst),
-    SD_BUS_PROPERTY("HasTrackList", "b", get_false, 0, kConst),
-    SD_BUS_PROPERTY("Identity", "s", get_identity, 0, kConst),
-    SD_BUS_PROPERTY("DesktopEntry", "s", get_identity, 0, kConst),
-    SD_BUS_PROPERTY("SupportedUriSchemes", "as", get_no_strings, 0, kConst),
-    SD_BUS_PROPERTY("SupportedMimeTypes", "as", get_no_strings, 0, kConst),
+    SD_BUS_PROPERTY("CanQuit", "b", getter<get_false>, 0, kConst),
+    SD_BUS_PROPERTY("CanRaise", "b", getter<get_false>, 0, kConst),
+    SD_BUS_PROPERTY("CanSetFullscreen", "b", getter<get_false>, 0, kConst),
+    SD_BUS_PROPERTY("HasTrackList", "b", getter<get_false>, 0, kConst),
+    SD_BUS_PROPERTY("Identity", "s", getter<get_identity>, 0, kConst),
+    SD_BUS_PROPERTY("DesktopEntry", "s", getter<get_identity>, 0, kConst),
+    SD_BUS_PROPERTY("SupportedUriSchemes", "as", getter<get_no_strings>, 0, kConst),
+    SD_BUS_PROPERTY("SupportedMimeTypes", "as", getter<get_no_strings>, 0, kConst),
     SD_BUS_VTABLE_END,
 };
 
@@ -247,20 +252,20 @@ const sd_bus_vtable kPlayerVtable[] = {
     SD_BUS_METHOD("OpenUri", "s", "", run<nothing>, 0),
     // Declared because the interface has it; the player never seeks.
     SD_BUS_SIGNAL("Seeked", "x", 0),
-    SD_BUS_PROPERTY("PlaybackStatus", "s", get_status, 0, kSignalled),
-    SD_BUS_PROPERTY("Rate", "d", get_rate, 0, kConst),
-    SD_BUS_PROPERTY("MinimumRate", "d", get_rate, 0, kConst),
-    SD_BUS_PROPERTY("MaximumRate", "d", get_rate, 0, kConst),
-    SD_BUS_WRITABLE_PROPERTY("Shuffle", "b", get_shuffle, set_shuffle, 0, kSignalled),
-    SD_BUS_WRITABLE_PROPERTY("Volume", "d", get_volume, set_volume, 0, kSignalled),
-    SD_BUS_PROPERTY("Metadata", "a{sv}", get_metadata, 0, kSignalled),
-    SD_BUS_PROPERTY("Position", "x", get_position, 0, kUnsignalled),
-    SD_BUS_PROPERTY("CanGoNext", "b", get_have_songs, 0, kSignalled),
-    SD_BUS_PROPERTY("CanGoPrevious", "b", get_have_songs, 0, kSignalled),
-    SD_BUS_PROPERTY("CanPlay", "b", get_have_songs, 0, kSignalled),
-    SD_BUS_PROPERTY("CanPause", "b", get_have_songs, 0, kSignalled),
-    SD_BUS_PROPERTY("CanSeek", "b", get_false, 0, kConst),
-    SD_BUS_PROPERTY("CanControl", "b", get_true, 0, kConst),
+    SD_BUS_PROPERTY("PlaybackStatus", "s", getter<get_status>, 0, kSignalled),
+    SD_BUS_PROPERTY("Rate", "d", getter<get_rate>, 0, kConst),
+    SD_BUS_PROPERTY("MinimumRate", "d", getter<get_rate>, 0, kConst),
+    SD_BUS_PROPERTY("MaximumRate", "d", getter<get_rate>, 0, kConst),
+    SD_BUS_WRITABLE_PROPERTY("Shuffle", "b", getter<get_shuffle>, setter<set_shuffle>, 0, kSignalled),
+    SD_BUS_WRITABLE_PROPERTY("Volume", "d", getter<get_volume>, setter<set_volume>, 0, kSignalled),
+    SD_BUS_PROPERTY("Metadata", "a{sv}", getter<get_metadata>, 0, kSignalled),
+    SD_BUS_PROPERTY("Position", "x", getter<get_position>, 0, kUnsignalled),
+    SD_BUS_PROPERTY("CanGoNext", "b", getter<get_have_songs>, 0, kSignalled),
+    SD_BUS_PROPERTY("CanGoPrevious", "b", getter<get_have_songs>, 0, kSignalled),
+    SD_BUS_PROPERTY("CanPlay", "b", getter<get_have_songs>, 0, kSignalled),
+    SD_BUS_PROPERTY("CanPause", "b", getter<get_have_songs>, 0, kSignalled),
+    SD_BUS_PROPERTY("CanSeek", "b", getter<get_false>, 0, kConst),
+    SD_BUS_PROPERTY("CanControl", "b", getter<get_true>, 0, kConst),
     SD_BUS_VTABLE_END,
 };
 
