@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <cmath>
 #include <filesystem>
 #include <memory>
@@ -278,7 +279,7 @@ struct Shown {
     bool have_songs = false;
     bool open = false;
     int song = 0;
-    std::string path;
+    char path[kPathSize] = "";  // held, not allocated: this runs every pass
     int paused = 0;
     int shuffle = 0;
     int volume = 0;
@@ -286,14 +287,23 @@ struct Shown {
 Shown shown;
 
 Shown current_state() {
-    return {have_songs(), Current_MP3 != nullptr, Current_Song, Current_BM, Paused, Shuffle, Volume};
+    Shown now;
+    now.have_songs = have_songs();
+    now.open = Current_MP3 != nullptr;
+    now.song = Current_Song;
+    std::memcpy(now.path, Current_BM, sizeof now.path);
+    now.paused = Paused;
+    now.shuffle = Shuffle;
+    now.volume = Volume;
+    return now;
 }
 
 void signal_changes() {
     const Shown now = current_state();
     std::vector<const char *> names;
     if (now.open != shown.open || now.paused != shown.paused) names.push_back("PlaybackStatus");
-    if (now.open != shown.open || now.song != shown.song || now.path != shown.path) names.push_back("Metadata");
+    if (now.open != shown.open || now.song != shown.song ||
+        std::strncmp(now.path, shown.path, sizeof now.path) != 0) names.push_back("Metadata");
     if (now.shuffle != shown.shuffle) names.push_back("Shuffle");
     if (now.volume != shown.volume) names.push_back("Volume");
     if (now.have_songs != shown.have_songs)
