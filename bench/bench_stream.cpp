@@ -19,11 +19,7 @@
 #include <vector>
 
 #include "almp3.h"
-#include "mp3stream_record.h"
 #include "../tests/support/fake_allegro.h"
-
-// The decoder layer's internals.
-using namespace almp3;
 
 namespace {
 
@@ -48,25 +44,29 @@ Result through_stream(const std::vector<unsigned char> &file) {
     const size_t first = std::min(file.size(), static_cast<size_t>(kBlock));
     const bool single = first == file.size();
     Mp3Stream *s = almp3_create_mp3stream(file.data(), static_cast<int>(first), single);
-    if (!s || almp3_play_mp3stream(s, kBuffer, 255, 128) != 0) {
+    if (!s || almp3_play_mp3stream(s, kBuffer, 255, 128) != ALMP3_PLAY_OK) {
         std::fprintf(stderr, "the streaming object refuses the file\n");
         std::exit(1);
     }
+    int buffer_bytes = 0;
+    almp3_get_output_wave_mp3stream(s, &buffer_bytes);
     size_t pos = first;
     long long buffers = 0;
-    int result = 0;
-    while (result == 0) {
+    int result = ALMP3_POLL_OK;
+    while (result == ALMP3_POLL_OK) {
         if (auto *buf = static_cast<unsigned char *>(almp3_get_mp3stream_buffer(s))) {
             const size_t n = std::min(file.size() - pos, static_cast<size_t>(kBlock));
             std::copy(file.begin() + static_cast<long>(pos), file.begin() + static_cast<long>(pos + n), buf);
             pos += n;
-            almp3_free_mp3stream_buffer(s, n == kBlock ? -1 : static_cast<int>(n));
+            almp3_free_mp3stream_buffer(s, n == kBlock ? ALMP3_WHOLE_BLOCK : static_cast<int>(n));
         }
         result = almp3_poll_mp3stream(s);
         if (++buffers % kPollsBetweenResets == 0) fake_allegro::reset();
     }
-    const long long pcm = static_cast<long long>(s->frame_pos) * s->pcm_per_frame;
-    const int buffer_bytes = s->frames_per_buffer * s->pcm_per_frame;
+    // MPEG-2 and 2.5 Layer III frames hold 576 samples, all others 1152.
+    const int samples = almp3_get_layer_mp3stream(s) == 3 && almp3_get_wave_freq_mp3stream(s) <= 24000 ? 576 : 1152;
+    const int channels = almp3_get_wave_is_stereo_mp3stream(s) ? 2 : 1;
+    const long long pcm = static_cast<long long>(almp3_get_pos_frames_mp3stream(s)) * samples * channels * 2;
     almp3_destroy_mp3stream(s);
     return {std::chrono::duration<double>(Clock::now() - start).count(), pcm, buffers, buffer_bytes};
 }

@@ -4,11 +4,13 @@
 // contents. Every result must lie inside the data or say plainly that it
 // does not; anything else traps.
 #include <cstdint>
-#include <cstdlib>
-#include <memory>
+#include <optional>
 
 #include "almp3.h"
-#include "frame.h"
+#include "format/frame_header.h"
+#include "format/frame_walk.h"
+#include "format/tags.h"
+#include "format/xing.h"
 #include "fuzz_input.h"
 
 // The decoder layer's internals.
@@ -23,11 +25,10 @@ void check(bool ok) {
 void headers(const unsigned char *d, int64_t len) {
     for (int64_t pos = 0; pos + kHeaderBytes <= len && pos < 64; ++pos) {
         const uint32_t word = be32(d + pos);
-        FrameHeader h;
-        const bool ok = parse_header(word, &h);
-        check(ok == (h.framesize > 0));
-        // Every header the decoder accepts, Layer I aside, passes the test.
-        check(!ok || h.layer == 1 || header_word_ok(word));
+        const FrameHeader h = read_header(word);
+        const bool ok = h.framesize > 0;
+        // Every header the core can decode, Layer I aside, passes the test.
+        check(!ok || h.layer == 1 || frame_header_test(h));
         const int n = frame_len_at(d, pos, len);
         check(n == 0 || (ok && n == h.framesize + kHeaderBytes));
     }
@@ -57,11 +58,9 @@ void walk(const unsigned char *d, int64_t len) {
 // The Xing header of a frame at the start of the data: read, checked against
 // the data, and its table of contents asked for a frame the input picks.
 void xing(const unsigned char *d, int64_t len, FuzzInput &in) {
-    FrameHeader h;
-    if (frame_len_at(d, 0, len) == 0 || !parse_header(be32(d), &h)) return;
-    const FirstFrame f{0, h.layer, h.lsf, h.mode, h.channels, h.sampling_frequency, h.bitrate_index, h.framesize, 0};
+    if (frame_len_at(d, 0, len) == 0) return;
     const int avail = static_cast<int>(len < INT32_MAX ? len : INT32_MAX);
-    std::unique_ptr<XingInfo, decltype(&std::free)> x(read_xing(d, avail, f), &std::free);
+    const std::optional<XingInfo> x = read_xing(d, avail, read_header(be32(d)));
     if (!x || !xing_fits(*x, len) || !(x->flags & kXingToc)) return;
     const int64_t total = xing_total_frames(*x);
     check(total > 0);

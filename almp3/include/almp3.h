@@ -24,7 +24,11 @@
  *     frequency in thousandths of normal (1000 = normal). They are handed to
  *     Allegro (play_audio_stream, adjust_sample) as they are.
  *   - Parameters such as the bit rate, the frequency and the frame length
- *     are those of the first frame; later frames are expected to match.
+ *     are those of the first frame; later frames are expected to match. A
+ *     later frame that decodes to more PCM (the stream turns from mono to
+ *     stereo, say) is played in the first frame's format: what does not fit
+ *     the audio-stream buffer at hand goes into the next one, so nothing is
+ *     lost and nothing is written past a buffer.
  *
  * Allegro set-up
  *   Creating an object and asking it about its data needs nothing from
@@ -41,8 +45,11 @@
  *   destruction must not race with other calls on the same object.
  *   Of the functions below only almp3_autopoll_mp3stream and
  *   almp3_autopoll_mp3 are made to run as timer callbacks; every other call
- *   may wait for the object's lock and belongs on an ordinary thread. Distinct
- *   objects share nothing and may be used from different threads at once.
+ *   may wait for the object's lock and belongs on an ordinary thread. The
+ *   getters of the first frame's parameters (bit rate, layer, bits, stereo,
+ *   frequency) take no lock in either object: those values are fixed at
+ *   creation. Distinct objects share nothing and may be used from different
+ *   threads at once.
  *
  * The functions have C linkage: C and C++ programs link libalmp3.a together
  * with Allegro 4, libmpg123 and the C++ runtime; `pkg-config --libs almp3`
@@ -170,8 +177,7 @@ enum {
  *
  * \param data  the bytes to look at, or NULL.
  * \param len   how many bytes are at hand.
- * 
-eturn the tag's length in bytes, or 0 when data is NULL, fewer than 10
+ * \return the tag's length in bytes, or 0 when data is NULL, fewer than 10
  *         bytes are at hand, or they do not form an ID3v2 header ("ID3", a
  *         major version and revision below 0xFF, four size bytes below 0x80).
  */
@@ -198,8 +204,7 @@ int almp3_get_id3v2_length(const void *data, int len);
  * \param data  the last len bytes before the place where a tag may end
  *              (128 are enough for every kind), or NULL.
  * \param len   how many bytes are at hand.
- * 
-eturn the tag's length in bytes (it may be longer than len: only its
+ * \return the tag's length in bytes (it may be longer than len: only its
  *         end lies in data), or 0 when no tag ends there.
  */
 int almp3_get_trailing_tag_length(const void *data, int len);
@@ -207,14 +212,16 @@ int almp3_get_trailing_tag_length(const void *data, int len);
 /**
  * Creates a stream from the first block of an MPEG audio file.
  *
- * Stacked ID3v2 tags and zero padding at the block's start are passed over
- * by their sizes; behind them, the first frame is searched for in the next
- * 28672 bytes at most: a Layer II or III header that decodes and is
- * followed by another valid header, a tag or the end of the searched bytes.
- * Tags that reach past the first block are the caller's to pass over (see
- * almp3_get_id3v2_length). Its parameters, and a Xing header inside it, become the
- * stream's. The new stream is not playing; its frame position is 0 and its
- * byte position is the first frame's offset in the block.
+ * Tags and padding at the block's start, one after the other, are passed
+ * over by their sizes: ID3v2 tags, runs of zero bytes, 128-byte ID3v1
+ * ("TAG") blocks, APEv2 tags that begin with their header and Lyrics3 v2
+ * blocks. Behind them, the first frame is searched for in the next 28672
+ * bytes at most: a Layer II or III header that decodes and is followed by
+ * another valid header, a tag or the end of the searched bytes. Tags that
+ * reach past the first block are the caller's to pass over (see
+ * almp3_get_id3v2_length). Its parameters, and a Xing header inside it,
+ * become the stream's. The new stream is not playing; its frame position
+ * is 0 and its byte position is the first frame's offset in the block.
  *
  * \param data     the first block; it is copied, the caller may reuse it at
  *                 once.
@@ -223,8 +230,10 @@ int almp3_get_trailing_tag_length(const void *data, int len);
  * \param is_last  non-zero when this block is the whole file (no block
  *                 follows).
  * \return the new stream, owned by the caller, who releases it with
- *         almp3_destroy_mp3stream; NULL when data is NULL, len <= 0, no
- *         frame is found, or memory is short.
+ *         almp3_destroy_mp3stream; NULL when data is NULL, len <= 0 or
+ *         len > INT_MAX / 2 (the object joins two blocks), the block holds
+ *         nothing but tags and padding, no frame is found, or memory is
+ *         short.
  */
 Mp3Stream *almp3_create_mp3stream(const void *data, int len, int is_last);
 
@@ -320,11 +329,13 @@ int almp3_is_playing_mp3stream(Mp3Stream *s);
  *             for the next block, or the ending is under way;
  *          1  finished: two silent buffers followed the data; stopped;
  *         -1  not playing;
- *         -2  damaged data: no frame found within 16384 bytes searched,
- *             with frames after them; as at the end, the sound already
- *             decoded plays out behind two silent buffers before the poll
- *             reports it and stops (rubbish with no frame after it, once
- *             the final block is at hand, ends the song with 1);
+ *         -2  damaged data: no frame found within 16384 bytes searched;
+ *             as at the end, the sound already decoded plays out behind
+ *             two silent buffers before the poll reports it and stops.
+ *             Whether frames follow the rubbish is checked only once the
+ *             final block has been handed over: then rubbish with no frame
+ *             after it ends the song with 1 instead; before that, every
+ *             search that gives up ends in -2;
  *         -3  the data ran out before the final block was handed over (the
  *             caller fed too slowly); stopped.
  *         A stopped stream keeps its place; polling it again returns -1.
@@ -385,7 +396,7 @@ void almp3_stop_autopoll_mp3stream(Mp3Stream *s);
  */
 void almp3_autopoll_mp3stream(void *s);
 
-/* Parameters of the first frame; constant for the object's life. */
+/* Parameters of the first frame; constant for the object's life (no lock). */
 /** \return the bit rate in bits per second. */
 int almp3_get_bitrate_mp3stream(Mp3Stream *s);
 /** \return the MPEG audio layer: 2 or 3. */
@@ -428,12 +439,15 @@ void *almp3_get_output_wave_mp3stream(Mp3Stream *s, int *size);
  * describe that audio (a header whose byte count differs, as the first
  * song's in two joined files, is not used); they include the header's own
  * frame, which decodes as one silent frame. Otherwise a constant bit rate
- * gives the count exactly (audio bytes x 8 / bit rate), and a varying one
- * is estimated from the mean frame length of the frames in the first
- * block: within about 1 % for a steady VBR song, but the first block tells
- * nothing of later changes (a 120 s song that turns from quiet to loud
- * halfway is estimated at 257 s, from loud to quiet at 77 s). Times are samples divided by the sampling rate, exact to the
- * millisecond.
+ * (every frame of the first block at the first one's) gives the count from
+ * the bytes: audio bytes x 8 / bit rate is the time, rounded to the nearest
+ * whole frame (padding makes whole frames fill a few bytes more or less
+ * than their exact share), and a varying one is estimated from the
+ * mean frame length of the frames in the first block: within about 1 % for
+ * a steady VBR song, but the first block tells nothing of later changes (a
+ * 120 s song that turns from quiet to loud halfway is estimated at 257 s,
+ * from loud to quiet at 77 s). Times are samples divided by the sampling
+ * rate, exact to the millisecond.
  *
  * A seek returns the source offset at which the data for the wanted place
  * begins (from the table of contents of such a header when there is one,
@@ -490,19 +504,22 @@ int almp3_seek_rel_bytes_mp3stream(Mp3Stream *s, int bytes, int total_bytes);
  * Creates an object over a whole file held by the caller.
  *
  * Tags at the end (ID3v1, APEv2, Lyrics3 v2, footered ID3v2, one under the
- * other) and stacked ID3v2 tags and zero padding in front, of any size, are
- * set aside; the first frame must lie within the first 28672 bytes after
- * them. The frames are then counted by walking their headers, passing over
- * tags and padding between them as playback does; tags, padding and
- * rubbish after the last frame are no audio. The
- * new object is not playing and stands at the first frame.
+ * other) are set aside, and so are, of any size and one after the other,
+ * the tags and padding in front: ID3v2 tags, runs of zero bytes, 128-byte
+ * ID3v1 ("TAG") blocks, APEv2 tags that begin with their header and
+ * Lyrics3 v2 blocks. The first frame must lie within the first 28672 bytes
+ * after them. The frames are then counted by walking their headers,
+ * passing over tags and padding between them as playback does; tags,
+ * padding and rubbish after the last frame are no audio. The new object is
+ * not playing and stands at the first frame.
  *
  * \param data      the file. It is not copied: it must stay in place,
  *                  unchanged, until the object is destroyed.
  * \param data_len  its length in bytes.
  * \return the new object, owned by the caller, who releases it with
- *         almp3_destroy_mp3; NULL when data is NULL, data_len <= 0, the tag
- *         claims more than the data, no frame is found, or memory is short.
+ *         almp3_destroy_mp3; NULL when data is NULL, data_len <= 0, the
+ *         data holds nothing but tags and padding, no frame is found, or
+ *         memory is short.
  */
 Mp3Memory *almp3_create_mp3(const void *data, int data_len);
 
@@ -541,7 +558,11 @@ void almp3_adjust_mp3(Mp3Memory *mp3, int vol, int pan, int speed, int loop);
  *             stopped and rewound, so the next play starts from the
  *             beginning;
  *         -1  not playing;
- *         -2  damaged beyond repair: stopped and rewound.
+ *         -2  damaged beyond repair (no frame found within 16384 bytes
+ *             searched, with frames after them): as at the end, the sound
+ *             already decoded plays out behind two silent buffers before
+ *             the poll reports it; stopped and rewound (the position reads
+ *             0 from the moment the damage is found).
  *         A looping object never finishes.
  */
 int almp3_poll_mp3(Mp3Memory *mp3);
@@ -570,7 +591,7 @@ AUDIOSTREAM *almp3_get_audiostream_mp3(Mp3Memory *mp3);
 /** As almp3_get_output_wave_mp3stream: size_out may be NULL. */
 void *almp3_get_output_wave_mp3(Mp3Memory *mp3, int *size_out);
 
-/* Parameters of the first frame; constant for the object's life. */
+/* Parameters of the first frame; constant for the object's life (no lock). */
 /** \return the bit rate in bits per second. */
 int almp3_get_bitrate_mp3(Mp3Memory *mp3);
 /** \return the MPEG audio layer: 2 or 3. */
@@ -643,12 +664,16 @@ void almp3_seek_rel_bytes_mp3(Mp3Memory *mp3, int bytes);
  * Decodes the whole data into a new sample: 16-bit unsigned PCM with the
  * first frame's channels and frequency, holding every frame the header walk
  * counted (a frame that decodes to less than the first frame's PCM size,
- * as damage can leave, is followed by silence at the end). Stops
- * playback first; afterwards the object stands at the first frame.
+ * as damage can leave, is followed by silence at the end).
+ *
+ * Once the sample has been made, the call stops playback and, whatever
+ * comes of the decoding, leaves the object at the first frame, as
+ * almp3_rewind_mp3 does; a later play starts from the beginning.
  *
  * \return the sample, owned by the caller (destroy_sample); NULL when it
- *         would exceed INT_MAX bytes, memory is short, or the data is
- *         damaged beyond repair.
+ *         would exceed INT_MAX bytes or memory is short (the object is then
+ *         untouched), or when the data is damaged beyond repair (as for the
+ *         poll's -2; the object is then stopped and rewound).
  */
 SAMPLE *almp3_create_sample_from_mp3(Mp3Memory *mp3);
 

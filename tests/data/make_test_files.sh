@@ -56,5 +56,13 @@ add id3v2.mp3 44100 2 3 0
 { cat cbr44100s.mp3; printf 'TAG'; head -c 125 /dev/zero | tr '\0' ' '; } > tag.mp3
 add tag.mp3 44100 2 3 0
 
-rm -f src44.wav src44m.wav src24m.wav
+# Not in the manifest (no reference decode): a VBR file of three seconds of
+# silence, then three of loud noise, whose bytes lie far from evenly over
+# its time, for seeks by the Xing table of contents.
+sox -q -n -r 44100 -c 2 -b 16 quiet.wav trim 0 3
+sox -q -n -r 44100 -c 2 -b 16 loud.wav synth 3 whitenoise vol 0.5
+sox -q quiet.wav loud.wav quiet_loud.wav
+lame --quiet -V 2 quiet_loud.wav quiet_loud.mp3
+
+rm -f src44.wav src44m.wav src24m.wav quiet.wav loud.wav quiet_loud.wav
 mv manifest.txt.new manifest.txt

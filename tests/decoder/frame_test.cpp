@@ -9,7 +9,10 @@
 #include <vector>
 
 #include "almp3.h"
-#include "frame.h"
+#include "engine/first_frame.h"
+#include "engine/output.h"
+#include "format/tags.h"
+#include "format/xing.h"
 #include "test_files.h"
 
 // The decoder layer's internals under test.
@@ -18,28 +21,28 @@ using namespace almp3;
 namespace {
 
 TEST(FrameHeader, AcceptsLayerIIAndIIIOfEveryVersion) {
-    EXPECT_TRUE(header_word_ok(0xFFFB9000u));  // MPEG-1 Layer III 128k 44.1k
-    EXPECT_TRUE(header_word_ok(0xFFFD9000u));  // MPEG-1 Layer II
-    EXPECT_TRUE(header_word_ok(0xFFF39000u));  // MPEG-2 Layer III
-    EXPECT_TRUE(header_word_ok(0xFFE39000u));  // MPEG-2.5 Layer III
+    EXPECT_TRUE(frame_header_test(read_header(0xFFFB9000u)));  // MPEG-1 Layer III 128k 44.1k
+    EXPECT_TRUE(frame_header_test(read_header(0xFFFD9000u)));  // MPEG-1 Layer II
+    EXPECT_TRUE(frame_header_test(read_header(0xFFF39000u)));  // MPEG-2 Layer III
+    EXPECT_TRUE(frame_header_test(read_header(0xFFE39000u)));  // MPEG-2.5 Layer III
 }
 
 TEST(FrameHeader, RejectsEachForbiddenField) {
-    EXPECT_FALSE(header_word_ok(0xFFDB9000u));  // sync bit missing
-    EXPECT_FALSE(header_word_ok(0xFFEB9000u));  // version 01 reserved
-    EXPECT_FALSE(header_word_ok(0xFFFF9000u));  // Layer I
-    EXPECT_FALSE(header_word_ok(0xFFF99000u));  // layer 00 reserved
-    EXPECT_FALSE(header_word_ok(0xFFFB0000u));  // free format
-    EXPECT_FALSE(header_word_ok(0xFFFBF000u));  // bit-rate index 15
-    EXPECT_FALSE(header_word_ok(0xFFFB9C00u));  // sampling index 3 reserved
+    EXPECT_FALSE(frame_header_test(read_header(0xFFDB9000u)));  // sync bit missing
+    EXPECT_FALSE(frame_header_test(read_header(0xFFEB9000u)));  // version 01 reserved
+    EXPECT_FALSE(frame_header_test(read_header(0xFFFF9000u)));  // Layer I
+    EXPECT_FALSE(frame_header_test(read_header(0xFFF99000u)));  // layer 00 reserved
+    EXPECT_FALSE(frame_header_test(read_header(0xFFFB0000u)));  // free format
+    EXPECT_FALSE(frame_header_test(read_header(0xFFFBF000u)));  // bit-rate index 15
+    EXPECT_FALSE(frame_header_test(read_header(0xFFFB9C00u)));  // sampling index 3 reserved
 }
 
 TEST(FrameHeader, NeverReadsPastTheData) {
     const unsigned char h[4] = {0xFF, 0xFB, 0x90, 0x00};
-    EXPECT_TRUE(frame_header_ok(h, 0, 4));
-    EXPECT_FALSE(frame_header_ok(h, 0, 3));
-    EXPECT_FALSE(frame_header_ok(h, 1, 4));
-    EXPECT_FALSE(frame_header_ok(h, -1, 4));
+    EXPECT_EQ(frame_len_at(h, 0, 4), 417);
+    EXPECT_EQ(frame_len_at(h, 0, 3), 0);
+    EXPECT_EQ(frame_len_at(h, 1, 4), 0);
+    EXPECT_EQ(frame_len_at(h, -1, 4), 0);
     const unsigned char t[3] = {'T', 'A', 'G'};
     EXPECT_TRUE(tag_block_at(t, 0, 3));
     EXPECT_FALSE(tag_block_at(t, 0, 2));
@@ -130,18 +133,18 @@ TEST(TrailingTagLength, PeelsApeLyrics3Id3v1AndFooteredId3v2FromTheEnd) {
 
 TEST(FirstFrame, IsFoundBehindAnId3TagAndNotBeyondTheLimit) {
     const auto bytes = read_bytes(encoded_path("id3v2.mp3"));
-    FirstFrame f{};
-    ASSERT_TRUE(find_first_frame(bytes.data(), kFirstFrameSearchLimit, &f));
-    EXPECT_EQ(f.offset, 3000);
-    EXPECT_EQ(f.layer, 3);
-    EXPECT_EQ(f.produced, 4608);
-    EXPECT_EQ(pcm_per_frame_of(f), 4608);
+    const auto f = find_first_frame(bytes.data(), kFirstFrameSearchLimit);
+    ASSERT_TRUE(f);
+    EXPECT_EQ(f->offset, 3000);
+    EXPECT_EQ(f->header.layer, 3);
+    EXPECT_EQ(f->produced, 4608);
+    EXPECT_EQ(format_of(*f).pcm_per_frame, 4608);
 
     // The same audio behind 28672 bytes of zeros is out of reach.
     std::vector<unsigned char> far(kFirstFrameSearchLimit, 0);
     const auto audio = read_bytes(encoded_path("cbr44100s.mp3"));
     far.insert(far.end(), audio.begin(), audio.end());
-    EXPECT_FALSE(find_first_frame(far.data(), kFirstFrameSearchLimit, &f));
+    EXPECT_FALSE(find_first_frame(far.data(), kFirstFrameSearchLimit));
 }
 
 TEST(FirstFrame, PassesOverFalseSyncAndAcceptsALoneFinalFrame) {
@@ -149,24 +152,26 @@ TEST(FirstFrame, PassesOverFalseSyncAndAcceptsALoneFinalFrame) {
     // A sync pattern followed by rubbish, then the real stream.
     std::vector<unsigned char> data = {0xFF, 0xFB, 0x90, 0x00, 1, 2, 3, 4, 5};
     data.insert(data.end(), audio.begin(), audio.end());
-    FirstFrame f{};
-    ASSERT_TRUE(find_first_frame(data.data(), kFirstFrameSearchLimit, &f));
-    EXPECT_EQ(f.offset, 9);
+    auto f = find_first_frame(data.data(), kFirstFrameSearchLimit);
+    ASSERT_TRUE(f);
+    EXPECT_EQ(f->offset, 9);
     // A block that ends right after one complete frame.
-    ASSERT_TRUE(find_first_frame(audio.data(), 417, &f));
-    EXPECT_EQ(f.offset, 0);
-    EXPECT_FALSE(find_first_frame(audio.data(), 416, &f));
+    f = find_first_frame(audio.data(), 417);
+    ASSERT_TRUE(f);
+    EXPECT_EQ(f->offset, 0);
+    EXPECT_FALSE(find_first_frame(audio.data(), 416));
 }
 
 TEST(FirstFrame, WorksOutThePcmSizeWhenTheTrialGaveNone) {
     FirstFrame f{};
-    f.layer = 3;
-    f.channels = 1;
-    f.sampling_frequency = 5;  // 16 kHz
-    EXPECT_EQ(pcm_per_frame_of(f), 576 * 2);
-    f.layer = 2;
-    f.channels = 2;
-    EXPECT_EQ(pcm_per_frame_of(f), 1152 * 4);
+    f.header.layer = 3;
+    f.header.lsf = 1;
+    f.header.channels = 1;
+    f.header.sampling_frequency = 5;  // 16 kHz
+    EXPECT_EQ(format_of(f).pcm_per_frame, 576 * 2);
+    f.header.layer = 2;
+    f.header.channels = 2;
+    EXPECT_EQ(format_of(f).pcm_per_frame, 1152 * 4);
 }
 
 std::vector<unsigned char> frame_with_xing(int distance, uint32_t flags, int avail) {
@@ -190,34 +195,32 @@ std::vector<unsigned char> frame_with_xing(int distance, uint32_t flags, int ava
 }
 
 TEST(Xing, ReadsTheFlaggedFieldsAtTheDistanceForVersionAndMode) {
-    FirstFrame stereo1{};  // MPEG-1 stereo: 36
+    FrameHeader stereo1{};  // MPEG-1 stereo: 36
     auto frame = frame_with_xing(36, 0x0F, 417);
-    XingInfo *x = read_xing(frame.data(), 417, stereo1);
-    ASSERT_NE(x, nullptr);
+    auto x = read_xing(frame.data(), 417, stereo1);
+    ASSERT_TRUE(x);
     EXPECT_EQ(x->flags, 0x0F);
     EXPECT_EQ(x->frames, 900);
     EXPECT_EQ(x->bytes, 123456);
     EXPECT_EQ(x->toc[99], 198);
     EXPECT_EQ(x->scale, 77);
-    std::free(x);
 
-    FirstFrame mono2{};
+    FrameHeader mono2{};
     mono2.lsf = 1;
     mono2.mode = 3;  // MPEG-2 single channel: 13
     frame = frame_with_xing(13, 0x06, 200);
     x = read_xing(frame.data(), 200, mono2);
-    ASSERT_NE(x, nullptr);
+    ASSERT_TRUE(x);
     EXPECT_EQ(x->flags, 0x06);
     EXPECT_EQ(x->scale, -1);
-    std::free(x);
-    EXPECT_EQ(read_xing(frame.data(), 200, stereo1), nullptr);  // looked for at 36
+    EXPECT_FALSE(read_xing(frame.data(), 200, stereo1));  // looked for at 36
 }
 
 TEST(Xing, IsNotReadWhenItWouldExtendPastTheData) {
-    FirstFrame f{};
+    FrameHeader f{};
     auto frame = frame_with_xing(36, 0x0F, 36 + 8 + 4 + 4 + 100 + 3);
-    EXPECT_EQ(read_xing(frame.data(), static_cast<int>(frame.size()), f), nullptr);
-    EXPECT_EQ(read_xing(frame.data(), 39, f), nullptr);
+    EXPECT_FALSE(read_xing(frame.data(), static_cast<int>(frame.size()), f));
+    EXPECT_FALSE(read_xing(frame.data(), 39, f));
 }
 
 // lame writes "Info" for CBR with the layout of "Xing"; in both the counts
@@ -227,19 +230,18 @@ TEST(Xing, LameHeadersCountTheFramesAndBytesTheReferenceDecodes) {
     for (const char *name : {"cbr44100s.mp3", "vbr44100s.mp3", "cbr8000s.mp3"}) {
         SCOPED_TRACE(name);
         const auto bytes = read_bytes(encoded_path(name));
-        FirstFrame f{};
-        ASSERT_TRUE(find_first_frame(bytes.data(), kFirstFrameSearchLimit, &f));
-        XingInfo *x = read_xing(bytes.data() + f.offset, 4000, f);
-        ASSERT_NE(x, nullptr);
+        const auto f = find_first_frame(bytes.data(), kFirstFrameSearchLimit);
+        ASSERT_TRUE(f);
+        auto x = read_xing(bytes.data() + f->offset, 4000, f->header);
+        ASSERT_TRUE(x);
         const int64_t ref_frames =
-            static_cast<int64_t>(reference_pcm(name).size()) / (pcm_per_frame_of(f) / 2);
+            static_cast<int64_t>(reference_pcm(name).size()) / (format_of(*f).pcm_per_frame / 2);
         EXPECT_EQ(xing_total_frames(*x), ref_frames);
-        EXPECT_EQ(x->bytes, static_cast<int>(bytes.size()) - f.offset);
+        EXPECT_EQ(x->bytes, static_cast<int>(bytes.size()) - f->offset);
         EXPECT_TRUE(xing_fits(*x, x->bytes));
         // Two such songs joined: the header describes only the first.
         EXPECT_FALSE(xing_fits(*x, 2 * int64_t{x->bytes}));
-        std::free(x);
-    }
+        }
 }
 
 TEST(Xing, ACountNoDataOfThatLengthCouldHoldDoesNotFit) {
@@ -274,7 +276,7 @@ TEST(XingToc, MapsThePercentOfTheDurationToTheByteFraction) {
 
 TEST(Pcm, FlipsTheTopBitOfEverySample) {
     int16_t s[4] = {0, -1, 32767, -32768};
-    pcm_to_unsigned(reinterpret_cast<unsigned char *>(s), sizeof s);
+    copy_to_unsigned(reinterpret_cast<unsigned char *>(s), reinterpret_cast<unsigned char *>(s), sizeof s);
     uint16_t u[4];
     std::memcpy(u, s, sizeof s);
     EXPECT_EQ(u[0], 0x8000);
@@ -285,7 +287,7 @@ TEST(Pcm, FlipsTheTopBitOfEverySample) {
 
 TEST(Pcm, FlipsSamplesBeyondTheLastWholeWord) {
     int16_t s[5] = {1, 2, 3, 4, -2};
-    pcm_to_unsigned(reinterpret_cast<unsigned char *>(s), sizeof s);
+    copy_to_unsigned(reinterpret_cast<unsigned char *>(s), reinterpret_cast<unsigned char *>(s), sizeof s);
     uint16_t u[5];
     std::memcpy(u, s, sizeof s);
     EXPECT_EQ(u[3], 0x8004);

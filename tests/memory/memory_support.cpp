@@ -7,7 +7,6 @@
 
 namespace {
 
-constexpr int kId3HeaderLen = 10;
 constexpr int kTagBlockLen = 128;
 
 }  // namespace
@@ -42,17 +41,6 @@ std::vector<int16_t> sample_signed(const SAMPLE *s) {
     return out;
 }
 
-std::vector<unsigned char> with_id3v2(const std::vector<unsigned char> &data, int size, bool footer) {
-    std::vector<unsigned char> out = {'I', 'D', '3', 4, 0, static_cast<unsigned char>(footer ? 0x10 : 0),
-                                      static_cast<unsigned char>((size >> 21) & 0x7F),
-                                      static_cast<unsigned char>((size >> 14) & 0x7F),
-                                      static_cast<unsigned char>((size >> 7) & 0x7F),
-                                      static_cast<unsigned char>(size & 0x7F)};
-    out.resize(kId3HeaderLen + size + (footer ? kId3HeaderLen : 0), 0);
-    out.insert(out.end(), data.begin(), data.end());
-    return out;
-}
-
 std::vector<unsigned char> with_trailing_tag(const std::vector<unsigned char> &data) {
     std::vector<unsigned char> out = data;
     const size_t at = out.size();
@@ -65,10 +53,6 @@ bool all_zero(const std::vector<int16_t> &pcm, size_t from, size_t to) {
     for (size_t i = from; i < to && i < pcm.size(); ++i)
         if (pcm[i] != 0) return false;
     return true;
-}
-
-std::vector<int16_t> head(const std::vector<int16_t> &pcm, size_t count) {
-    return std::vector<int16_t>(pcm.begin(), pcm.begin() + static_cast<std::ptrdiff_t>(std::min(count, pcm.size())));
 }
 
 ::testing::AssertionResult same_pcm(const std::vector<int16_t> &a, const std::vector<int16_t> &b) {

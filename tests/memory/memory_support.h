@@ -46,9 +46,6 @@ std::vector<int16_t> sample_signed(const SAMPLE *s);
 // Bytes of the PCM of one frame of the object.
 int pcm_per_frame(Mp3Memory *m);
 
-// A 10-byte ID3v2 header coding `size` (plus a footer flag), then size
-// bytes of tag body (and a 10-byte footer when asked), then the data.
-std::vector<unsigned char> with_id3v2(const std::vector<unsigned char> &data, int size, bool footer);
 // The data followed by a 128-byte "TAG" block.
 std::vector<unsigned char> with_trailing_tag(const std::vector<unsigned char> &data);
 
@@ -58,8 +55,5 @@ std::vector<unsigned char> with_trailing_tag(const std::vector<unsigned char> &d
 
 // True when every sample is 0 (signed silence).
 bool all_zero(const std::vector<int16_t> &pcm, size_t from, size_t to);
-
-// The first `count` samples (or fewer when shorter).
-std::vector<int16_t> head(const std::vector<int16_t> &pcm, size_t count);
 
 #endif

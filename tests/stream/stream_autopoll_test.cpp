@@ -7,64 +7,56 @@
 #include <thread>
 
 #include "fake_allegro.h"
-#include "mp3stream_record.h"
 #include "stream_feeder.h"
 #include "test_files.h"
-
-// The decoder layer's internals under test.
-using namespace almp3;
 
 namespace {
 
 TEST(StreamAutopoll, TheTimerExistsWhilePlayingWithAutopollOn) {
-    fake_allegro::reset();
-    const auto bytes = read_bytes(encoded_path("cbr44100s.mp3"));
-    Mp3Stream *s = almp3_create_mp3stream(bytes.data(), kPlayerBlock, 0);
+    FedSong song("cbr44100s.mp3");
+    Mp3Stream *s = song.s.get();
     ASSERT_NE(s, nullptr);
     almp3_start_autopoll_mp3stream(s, 50);
-    almp3_start_autopoll_mp3stream(s, 5);
-    EXPECT_EQ(s->autopoll_ms, 50);
+    almp3_start_autopoll_mp3stream(s, 5);  // changes nothing, not even the period
     EXPECT_EQ(fake_allegro::timers_installed(), 0);
 
     fake_allegro::set_free_buffers(0);  // the ticks find no buffer to fill
-    ASSERT_EQ(almp3_play_mp3stream(s, kPlayerBuffer, 255, 128), 0);
+    ASSERT_EQ(almp3_play_mp3stream(s, kPlayerBuffer, 255, 128), ALMP3_PLAY_OK);
     EXPECT_EQ(fake_allegro::timers_installed(), 1);
+    EXPECT_EQ(fake_allegro::last_timer_ms(), 50);
     almp3_stop_mp3stream(s);
     EXPECT_EQ(fake_allegro::timers_installed(), 0);
-    EXPECT_NE(s->autopoll_on, 0);
-    ASSERT_EQ(almp3_play_mp3stream(s, kPlayerBuffer, 255, 128), 0);
+    // Autopoll stays on: the next play installs the timer again.
+    ASSERT_EQ(almp3_play_mp3stream(s, kPlayerBuffer, 255, 128), ALMP3_PLAY_OK);
     EXPECT_EQ(fake_allegro::timers_installed(), 1);
     almp3_stop_autopoll_mp3stream(s);
     EXPECT_EQ(fake_allegro::timers_installed(), 0);
-    EXPECT_EQ(almp3_is_playing_mp3stream(s), -1);
+    EXPECT_EQ(almp3_is_playing_mp3stream(s), ALMP3_TRUE);
     almp3_start_autopoll_mp3stream(s, 5);
     EXPECT_EQ(fake_allegro::timers_installed(), 1);
-    almp3_destroy_mp3stream(s);
+    EXPECT_EQ(fake_allegro::last_timer_ms(), 5);
+    song.s.reset();
     EXPECT_EQ(fake_allegro::timers_installed(), 0);
 }
 
 TEST(StreamAutopoll, TheTimerPlaysTheSongWhileTheCallerFeeds) {
-    fake_allegro::reset();
-    const auto bytes = read_bytes(encoded_path("cbr44100s.mp3"));
-    const auto ref = reference_pcm("cbr44100s.mp3");
-    BlockSource source(bytes, kPlayerBlock);
-    Mp3Stream *s = source.create();
+    FedSong song("cbr44100s.mp3");
+    Mp3Stream *s = song.s.get();
     ASSERT_NE(s, nullptr);
     // A block lasts about six ticks, so the caller has some 60 ms to hand
     // the next one over, even on a busy machine.
     almp3_start_autopoll_mp3stream(s, 10);
-    ASSERT_EQ(almp3_play_mp3stream(s, kPlayerBuffer, 255, 128), 0);
+    ASSERT_EQ(almp3_play_mp3stream(s, kPlayerBuffer, 255, 128), ALMP3_PLAY_OK);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (almp3_is_playing_mp3stream(s) && std::chrono::steady_clock::now() < deadline) {
-        source.feed(s);
+        song.source.feed(s);
         std::this_thread::sleep_for(std::chrono::microseconds(100));
     }
-    EXPECT_EQ(almp3_is_playing_mp3stream(s), 0);
+    EXPECT_EQ(almp3_is_playing_mp3stream(s), ALMP3_FALSE);
     // The last poll stopped playback from the timer's own callback.
     EXPECT_EQ(fake_allegro::timers_installed(), 0);
-    EXPECT_EQ(static_cast<size_t>(almp3_get_pos_frames_mp3stream(s)) * 2304, ref.size());
-    EXPECT_TRUE(captured_begins_with(ref));
-    almp3_destroy_mp3stream(s);
+    EXPECT_EQ(static_cast<size_t>(almp3_get_pos_frames_mp3stream(s)) * 2304, song.ref.size());
+    EXPECT_TRUE(captured_begins_with(song.ref));
 }
 
 TEST(StreamAutopoll, StoppingOrDestroyingDuringTicksNeverDeadlocks) {
@@ -72,14 +64,14 @@ TEST(StreamAutopoll, StoppingOrDestroyingDuringTicksNeverDeadlocks) {
     for (int round = 0; round < 20; ++round) {
         fake_allegro::reset();
         BlockSource source(bytes, kPlayerBlock);
-        Mp3Stream *s = source.create();
+        StreamPtr s = source.create();
         ASSERT_NE(s, nullptr);
-        almp3_start_autopoll_mp3stream(s, 1);
-        ASSERT_EQ(almp3_play_mp3stream(s, kPlayerBuffer, 255, 128), 0);
+        almp3_start_autopoll_mp3stream(s.get(), 1);
+        ASSERT_EQ(almp3_play_mp3stream(s.get(), kPlayerBuffer, 255, 128), ALMP3_PLAY_OK);
         std::this_thread::sleep_for(std::chrono::milliseconds(round % 4));
-        source.feed(s);
-        if (round % 2) almp3_stop_mp3stream(s);
-        almp3_destroy_mp3stream(s);
+        source.feed(s.get());
+        if (round % 2) almp3_stop_mp3stream(s.get());
+        s.reset();
         EXPECT_EQ(fake_allegro::timers_installed(), 0);
     }
 }

@@ -7,17 +7,13 @@
 #include <cstring>
 #include <random>
 
-#include "fake_allegro.h"
-#include "mp3stream_record.h"
 #include "stream_feeder.h"
 #include "test_files.h"
-
-// The decoder layer's internals under test.
-using namespace almp3;
 
 namespace {
 
 constexpr int kStereoFrameSamples = 2304;
+constexpr size_t kTagBlockLen = 128;  // an ID3v1 block
 
 std::vector<unsigned char> with_insert(const std::vector<unsigned char> &file, size_t at,
                                        const std::vector<unsigned char> &insert) {
@@ -27,14 +23,10 @@ std::vector<unsigned char> with_insert(const std::vector<unsigned char> &file, s
     return out;
 }
 
-std::vector<int16_t> prefix(const std::vector<int16_t> &v, size_t n) {
-    return std::vector<int16_t>(v.begin(), v.begin() + static_cast<long>(std::min(n, v.size())));
-}
-
 TEST(StreamDamage, FlippedBitsCostAFewFramesAtMost) {
     for (const char *name : {"cbr44100s.mp3", "vbr44100s.mp3", "l2_44100s.mp2", "cbr8000s.mp3"}) {
         const auto clean = read_bytes(encoded_path(name));
-        const size_t ref_samples = reference_pcm(name).size();
+        const int ref_frames = static_cast<int>(mpeg_frames(clean).size());
         for (unsigned seed = 1; seed <= 4; ++seed) {
             SCOPED_TRACE(std::string(name) + " seed " + std::to_string(seed));
             auto bytes = clean;
@@ -46,8 +38,7 @@ TEST(StreamDamage, FlippedBitsCostAFewFramesAtMost) {
             }
             const ProtocolRun run = run_protocol(bytes);
             ASSERT_TRUE(run.created);
-            EXPECT_EQ(run.results.back(), 1);
-            const int ref_frames = static_cast<int>(ref_samples / static_cast<size_t>(run.frame_samples));
+            EXPECT_EQ(run.results.back(), ALMP3_POLL_FINISHED);
             // A flip in a header costs at most the frames the decoder held.
             EXPECT_GE(run.frames, ref_frames - 4 * kFlips);
             EXPECT_LE(run.frames, ref_frames + kFlips);
@@ -55,43 +46,36 @@ TEST(StreamDamage, FlippedBitsCostAFewFramesAtMost) {
     }
 }
 
-TEST(StreamDamage, GarbageShorterThanTheSearchLimitIsPassedOver) {
+// Garbage shorter than the search limit is passed over: the frame it splits
+// decodes to noise (or is lost), the rest are all there. Longer garbage
+// stops playback, but only once the sound before it has been handed over
+// and two silent buffers have followed. The search keeps its count from
+// poll to poll: blocks of 4096 bytes, whose window is shorter than the
+// limit, end the same way, within a bounded number of polls.
+TEST(StreamDamage, GarbageIsPassedOverWithinTheSearchLimitAndStopsPlaybackBeyondIt) {
     const auto clean = read_bytes(encoded_path("cbr44100s.mp3"));
     const auto ref = reference_pcm("cbr44100s.mp3");
-    const ProtocolRun run = run_protocol(with_insert(clean, 40000, sync_free_bytes(10000, 7)));
-    ASSERT_TRUE(run.created);
-    EXPECT_EQ(run.results.back(), 1);
-    // The frame the garbage splits decodes to noise (or is lost); the rest
-    // are all there.
-    EXPECT_NEAR(run.frames, static_cast<int>(ref.size() / kStereoFrameSamples), 2);
-    const size_t before = 40000 / 418 * kStereoFrameSamples;
-    EXPECT_LE(max_sample_diff(prefix(run.pcm, before), prefix(ref, before)), 1);
-}
+    const int before = frames_within(clean, 40000);
+    for (const size_t len : {size_t{10000}, size_t{20000}}) {
+        SCOPED_TRACE(len);
+        const bool lost = len > 16384;
+        const auto damaged = with_insert(clean, 40000, sync_free_bytes(len, 9));
+        const ProtocolRun run = run_protocol(damaged);
+        ASSERT_TRUE(run.created);
+        EXPECT_EQ(run.results.back(), lost ? ALMP3_POLL_DAMAGED : ALMP3_POLL_FINISHED);
+        EXPECT_NEAR(run.frames, lost ? before : static_cast<int>(ref.size() / kStereoFrameSamples), lost ? 1 : 2);
+        const size_t samples = static_cast<size_t>(before - 1) * kStereoFrameSamples;
+        EXPECT_LE(max_sample_diff(head(run.pcm, samples), head(ref, samples)), 1);
+        const size_t buffer_samples = static_cast<size_t>(run.buffer_bytes) / 2;
+        ASSERT_GE(run.pcm.size(), 2 * buffer_samples);
+        const std::vector<int16_t> tail(run.pcm.end() - static_cast<long>(2 * buffer_samples), run.pcm.end());
+        EXPECT_EQ(tail, std::vector<int16_t>(tail.size(), 0));
+        EXPECT_EQ(static_cast<size_t>(run.buffers), run.results.size());
 
-TEST(StreamDamage, GarbageLongerThanTheSearchLimitStopsPlaybackAfterTheDecodedSound) {
-    const auto clean = read_bytes(encoded_path("cbr44100s.mp3"));
-    const auto ref = reference_pcm("cbr44100s.mp3");
-    const auto damaged = with_insert(clean, 40000, sync_free_bytes(20000, 9));
-    const ProtocolRun run = run_protocol(damaged);
-    ASSERT_TRUE(run.created);
-    EXPECT_EQ(run.results.back(), -2);
-    EXPECT_NEAR(run.frames, 40000 / 418, 1);
-    // Every frame before the damage is handed over, then two silent
-    // buffers while it plays out, and only then the poll reports it.
-    const size_t frame_samples = static_cast<size_t>(run.frames - 1) * kStereoFrameSamples;
-    EXPECT_LE(max_sample_diff(prefix(run.pcm, frame_samples), prefix(ref, frame_samples)), 1);
-    const size_t buffer_samples = static_cast<size_t>(run.buffer_bytes) / 2;
-    ASSERT_GE(run.pcm.size(), 2 * buffer_samples);
-    const std::vector<int16_t> tail(run.pcm.end() - static_cast<long>(2 * buffer_samples), run.pcm.end());
-    EXPECT_EQ(tail, std::vector<int16_t>(tail.size(), 0));
-    EXPECT_EQ(static_cast<size_t>(run.buffers), run.results.size());
-
-    // The search keeps its count from poll to poll: blocks of 4096 bytes,
-    // whose window is shorter than the limit, end the same way, within a
-    // bounded number of polls.
-    const ProtocolRun small = run_protocol(damaged, 4096, kPlayerBuffer, 200);
-    EXPECT_EQ(small.results.back(), -2);
-    EXPECT_EQ(small.frames, run.frames);
+        const ProtocolRun small = run_protocol(damaged, 4096, kPlayerBuffer, 200);
+        EXPECT_EQ(small.results.back(), run.results.back());
+        EXPECT_EQ(small.frames, run.frames);
+    }
 }
 
 // Tags found where a frame should start, and zero padding after the last
@@ -102,8 +86,7 @@ TEST(StreamDamage, GarbageLongerThanTheSearchLimitStopsPlaybackAfterTheDecodedSo
 TEST(StreamDamage, TagsAndPaddingBetweenFramesArePassedOver) {
     const auto clean = read_bytes(encoded_path("cbr44100s.mp3"));
     const auto clean_ref = reference_pcm("cbr44100s.mp3");
-    int64_t boundary = 0;
-    for (int frame = 0; frame < 100; ++frame) boundary += frame_len_at(clean.data(), boundary, clean.size());
+    const size_t boundary = mpeg_frames(clean)[100].offset;
 
     // An ID3v2 tag whose picture holds sync patterns.
     std::vector<unsigned char> song = {'I', 'D', '3', 3, 0, 0, 0, 2, 0x38, 0x40};  // 40000-byte body
@@ -129,16 +112,16 @@ TEST(StreamDamage, TagsAndPaddingBetweenFramesArePassedOver) {
     extra[extra.size() - 9] = 0x80;  // the footer's flags: a tag with a header
     const std::string lyrics = "LYRICSBEGININD0000210LYR00005hello000029LYRICS200";
     extra.insert(extra.end(), lyrics.begin(), lyrics.end());
-    auto tagged = with_insert(clean, static_cast<size_t>(boundary), extra);
+    auto tagged = with_insert(clean, boundary, extra);
 
     for (const auto &[bytes, ref] : {std::pair{&joined, &joined_ref}, std::pair{&tagged, &clean_ref}}) {
         for (int block : {kPlayerBlock, 4096}) {
             SCOPED_TRACE(std::to_string(block) + (bytes == &joined ? " joined" : " tagged"));
             const ProtocolRun run = run_protocol(*bytes, block);
             ASSERT_TRUE(run.created);
-            EXPECT_EQ(run.results.back(), 1);
+            EXPECT_EQ(run.results.back(), ALMP3_POLL_FINISHED);
             EXPECT_EQ(static_cast<size_t>(run.frames) * kStereoFrameSamples, ref->size());
-            EXPECT_LE(max_sample_diff(prefix(run.pcm, ref->size()), *ref), 1);
+            EXPECT_LE(max_sample_diff(head(run.pcm, ref->size()), *ref), 1);
         }
     }
 }
@@ -151,11 +134,11 @@ TEST(StreamDamage, FilesCutAnywhereEndNormally) {
         const std::vector<unsigned char> bytes(clean.begin(), clean.begin() + static_cast<long>(cut));
         const ProtocolRun run = run_protocol(bytes);
         ASSERT_TRUE(run.created);
-        EXPECT_EQ(run.results.back(), 1);
+        EXPECT_EQ(run.results.back(), ALMP3_POLL_FINISHED);
         // Every whole frame before the cut, as the reference decodes it.
-        EXPECT_NEAR(run.frames, static_cast<int>(cut / 417.96), 1);
+        EXPECT_NEAR(run.frames, frames_within(clean, cut), 1);
         const size_t samples = static_cast<size_t>(run.frames) * kStereoFrameSamples;
-        EXPECT_LE(max_sample_diff(prefix(run.pcm, samples), prefix(ref, samples)), 1);
+        EXPECT_LE(max_sample_diff(head(run.pcm, samples), head(ref, samples)), 1);
     }
 }
 
@@ -169,16 +152,15 @@ TEST(StreamDamage, ATagBlockBetweenFramesIsSkippedUnfed) {
     // decoded.
     const auto clean = read_bytes(encoded_path("l2_44100s.mp2"));
     const auto ref = reference_pcm("l2_44100s.mp2");
-    const int first = frame_len_at(clean.data(), 0, clean.size());
-    ASSERT_GT(first, 0);
+    const size_t first = mpeg_frames(clean)[1].offset;
     std::vector<unsigned char> tag(kTagBlockLen, 0);
     std::memcpy(tag.data(), "TAG", 3);
     std::memcpy(tag.data() + 3, kSmallHeader, 4);
     std::memcpy(tag.data() + 3 + kSmallFrame, kSmallHeader, 4);
-    const ProtocolRun run = run_protocol(with_insert(clean, static_cast<size_t>(first), tag));
+    const ProtocolRun run = run_protocol(with_insert(clean, first, tag));
 
     ASSERT_TRUE(run.created);
-    EXPECT_EQ(run.results.back(), 1);
+    EXPECT_EQ(run.results.back(), ALMP3_POLL_FINISHED);
     EXPECT_EQ(static_cast<size_t>(run.frames) * kStereoFrameSamples, ref.size());
     EXPECT_LE(max_sample_diff(run.pcm, ref), 1);
 }
@@ -189,23 +171,16 @@ TEST(StreamDamage, AMalformedFrameLargerThanTheBufferIsPassedOver) {
     // PCM would not fit even an empty buffer, and it must not hold up the
     // poll.
     const auto clean = read_bytes(encoded_path("l2_44100m.mp2"));
-    int pos = 0;
-    for (int frame = 0; frame < 10; ++frame) {
-        FirstFrame f{};
-        ASSERT_TRUE(find_first_frame(clean.data() + pos, static_cast<int>(clean.size()) - pos, &f));
-        ASSERT_EQ(f.offset, 0);
-        pos += f.framesize + 4;
-    }
+    const size_t pos = mpeg_frames(clean)[10].offset;
     std::vector<unsigned char> bad(104, 0);
     const unsigned char header[4] = {0xFF, 0xFD, 0x10, 0x70};
     std::memcpy(bad.data(), header, sizeof header);
-    const auto damaged = with_insert(clean, static_cast<size_t>(pos), bad);
+    const auto damaged = with_insert(clean, pos, bad);
 
     const ProtocolRun run = run_protocol(damaged, kPlayerBlock, 2304);
     ASSERT_TRUE(run.created);
-    EXPECT_EQ(run.results.back(), 1);
-    const int clean_frames = static_cast<int>(reference_pcm("l2_44100m.mp2").size() / 1152);
-    EXPECT_EQ(run.frames, clean_frames);
+    EXPECT_EQ(run.results.back(), ALMP3_POLL_FINISHED);
+    EXPECT_EQ(run.frames, static_cast<int>(mpeg_frames(clean).size()));
 }
 
 }  // namespace

@@ -6,7 +6,8 @@
 #define STREAM_FEEDER_H
 
 #include <cstdint>
-#include <functional>
+#include <memory>
+#include <string>
 #include <vector>
 
 #include "almp3.h"
@@ -14,28 +15,52 @@
 constexpr int kPlayerBlock = 32768;
 constexpr int kPlayerBuffer = 65536;
 
+struct StreamDeleter {
+    void operator()(Mp3Stream *s) const { almp3_destroy_mp3stream(s); }
+};
+using StreamPtr = std::unique_ptr<Mp3Stream, StreamDeleter>;
+
 // The source cut into blocks and handed over on request.
 class BlockSource {
 public:
     BlockSource(const std::vector<unsigned char> &bytes, int block_len) : bytes_(bytes), block_len_(block_len) {}
 
     // Creates the object from the first block (null when creation fails).
-    Mp3Stream *create();
+    StreamPtr create();
     // Hands the next block over if the object asks for one. Returns whether
     // it did.
     bool feed(Mp3Stream *s);
+    // Blocks handed over so far, the first one included.
+    int blocks() const { return blocks_; }
 
 private:
     const std::vector<unsigned char> &bytes_;
     int block_len_;
     size_t next_ = 0;
+    int blocks_ = 0;
+};
+
+// Feeds and polls until a poll returns non-zero (at most max_polls polls);
+// returns the last result.
+int play_to_end(Mp3Stream *s, BlockSource &source, int max_polls = 100000);
+
+// An encoded file with its reference decode, and a stream made from its
+// first block in the player's block size, on a fresh fake Allegro.
+struct FedSong {
+    std::vector<unsigned char> bytes;
+    std::vector<int16_t> ref;
+    BlockSource source;
+    StreamPtr s;
+    explicit FedSong(const std::string &name, int block_len = kPlayerBlock);
+    FedSong(const FedSong &) = delete;  // source reads bytes in place
+    FedSong &operator=(const FedSong &) = delete;
 };
 
 struct ProtocolRun {
     bool created = false;
     std::vector<int> results;  // every poll result, in order
     int frames = 0;            // frames decoded
-    int frame_samples = 0;     // samples (all channels) of the first frame
+    int blocks = 0;            // blocks handed over, the first included
     int buffers = 0;           // audio-stream buffers handed back
     int buffer_bytes = 0;      // bytes of one buffer
     std::vector<int16_t> pcm;  // everything handed back, as signed samples
@@ -49,17 +74,5 @@ ProtocolRun run_protocol(const std::vector<unsigned char> &bytes, int block_len 
 // True when the sound handed to the fake Allegro so far begins with ref,
 // within one LSB.
 bool captured_begins_with(const std::vector<int16_t> &ref);
-
-// As run_protocol, but keeps only the decoded frames of each buffer, without
-// the silence that closes a buffer early. frame_bytes(i) gives the PCM bytes
-// of frame i (counted from 0).
-struct FrameRun {
-    int result = 0;           // the last poll result
-    int frames = 0;
-    int short_buffers = 0;    // buffers handed back before they were full
-    std::vector<int16_t> pcm;
-};
-FrameRun run_collecting_frames(const std::vector<unsigned char> &bytes, int block_len, int buffer_len,
-                               const std::function<int(int)> &frame_bytes);
 
 #endif

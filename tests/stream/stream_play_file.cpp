@@ -23,18 +23,18 @@ int play(std::FILE *f) {
     Mp3Stream *s = almp3_create_mp3stream(first.data(), static_cast<int>(n), n < kBlock);
     if (!s) return 5;
     almp3_play_mp3stream(s, kBuffer, 255, 128);
-    int result = 0;
-    while (result == 0) {
+    int result = ALMP3_POLL_OK;
+    while (result == ALMP3_POLL_OK) {
         if (void *buf = almp3_get_mp3stream_buffer(s)) {
             const size_t got = std::fread(buf, 1, kBlock, f);
-            almp3_free_mp3stream_buffer(s, got == kBlock ? -1 : static_cast<int>(got));
+            almp3_free_mp3stream_buffer(s, got == kBlock ? ALMP3_WHOLE_BLOCK : static_cast<int>(got));
         }
         result = almp3_poll_mp3stream(s);
         rest(1);
     }
     rest(kDrainMs);
     almp3_destroy_mp3stream(s);
-    return result == 1 ? 0 : 10 - result;
+    return result == ALMP3_POLL_FINISHED ? 0 : 10 - result;
 }
 
 }  // namespace

@@ -43,6 +43,7 @@ fake_allegro::AdjustCall last_adjust_call{};
 
 std::mutex timer_mutex;
 std::vector<std::unique_ptr<Timer>> timers;
+long last_timer_period = 0;
 // Timers that removed themselves from their own callback: their threads end
 // by themselves and are joined later.
 std::vector<std::unique_ptr<Timer>> finished_timers;
@@ -157,6 +158,11 @@ int timers_installed() {
     return static_cast<int>(timers.size());
 }
 
+int last_timer_ms() {
+    std::lock_guard<std::mutex> lock(timer_mutex);
+    return static_cast<int>(last_timer_period);
+}
+
 }  // namespace fake_allegro
 
 extern "C" {
@@ -255,6 +261,7 @@ int install_param_int(void (*proc)(void *), void *param, long speed) {
     auto t = std::make_unique<Timer>();
     t->proc = proc;
     t->param = param;
+    last_timer_period = speed;
     Timer *raw = t.get();
     const auto period = std::chrono::milliseconds(speed > 0 ? speed : 1);
     raw->thread = std::thread([raw, period] {

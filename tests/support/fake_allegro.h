@@ -51,8 +51,10 @@ int streams_open();
 // play_audio_stream start it). A halted voice frees no buffer.
 bool voice_running();
 
-// Number of param timers installed right now.
+// Number of param timers installed right now, and the period in
+// milliseconds of the last one installed.
 int timers_installed();
+int last_timer_ms();
 
 }  // namespace fake_allegro
 

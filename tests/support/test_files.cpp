@@ -1,5 +1,6 @@
 #include "test_files.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -89,6 +90,74 @@ std::vector<unsigned char> sync_free_bytes(size_t n, unsigned seed) {
     return out;
 }
 
+namespace {
+
+// Bit rates in kbit/s by bit-rate index 1 to 14.
+constexpr int kMpeg1Rates[3][14] = {
+    {32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448},  // Layer I
+    {32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},     // Layer II
+    {32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320},      // Layer III
+};
+constexpr int kMpeg2Rates[2][14] = {
+    {32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256},  // Layer I
+    {8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},       // Layers II and III
+};
+constexpr int kMpeg1Freqs[3] = {44100, 48000, 32000};
+constexpr int kId3v2HeaderLen = 10;
+
+// The frame whose header starts at `at`, with length 0 when none does.
+MpegFrame frame_at(const std::vector<unsigned char> &b, size_t at) {
+    MpegFrame f{at, 0, 0, 0};
+    if (at + 4 > b.size() || b[at] != 0xFF || (b[at + 1] & 0xE0) != 0xE0) return f;
+    const int version = (b[at + 1] >> 3) & 3;  // 0: MPEG-2.5, 2: MPEG-2, 3: MPEG-1
+    const int layer = 4 - ((b[at + 1] >> 1) & 3);
+    const int rate_index = b[at + 2] >> 4;
+    const int freq_index = (b[at + 2] >> 2) & 3;
+    if (version == 1 || layer == 4 || rate_index == 0 || rate_index == 15 || freq_index == 3) return f;
+    const bool mpeg1 = version == 3;
+    const int kbps = mpeg1 ? kMpeg1Rates[layer - 1][rate_index - 1] : kMpeg2Rates[layer == 1 ? 0 : 1][rate_index - 1];
+    const int freq = kMpeg1Freqs[freq_index] / (mpeg1 ? 1 : version == 2 ? 2 : 4);
+    const int padding = (b[at + 2] >> 1) & 1;
+    f.samples = layer == 1 ? 384 : layer == 3 && !mpeg1 ? 576 : 1152;
+    f.channels = (b[at + 3] >> 6) == 3 ? 1 : 2;
+    f.length = layer == 1 ? static_cast<size_t>((12 * kbps * 1000 / freq + padding) * 4)
+                          : static_cast<size_t>(f.samples / 8 * kbps * 1000 / freq + padding);
+    return f;
+}
+
+}  // namespace
+
+std::vector<MpegFrame> mpeg_frames(const std::vector<unsigned char> &bytes, size_t from) {
+    std::vector<MpegFrame> frames;
+    size_t at = from;
+    for (;; ++at) {
+        if (at + 4 > bytes.size()) return frames;
+        const MpegFrame f = frame_at(bytes, at);
+        if (f.length > 0 && (at + f.length == bytes.size() || frame_at(bytes, at + f.length).length > 0)) break;
+    }
+    for (MpegFrame f = frame_at(bytes, at); f.length > 0 && f.offset + f.length <= bytes.size();
+         f = frame_at(bytes, f.offset + f.length))
+        frames.push_back(f);
+    return frames;
+}
+
+int frames_within(const std::vector<unsigned char> &bytes, size_t len) {
+    const auto frames = mpeg_frames(bytes);
+    return static_cast<int>(std::count_if(frames.begin(), frames.end(),
+                                          [&](const MpegFrame &f) { return f.offset + f.length <= len; }));
+}
+
+std::vector<unsigned char> with_id3v2(const std::vector<unsigned char> &data, int size, bool footer) {
+    std::vector<unsigned char> out = {'I', 'D', '3', 4, 0, static_cast<unsigned char>(footer ? 0x10 : 0),
+                                      static_cast<unsigned char>((size >> 21) & 0x7F),
+                                      static_cast<unsigned char>((size >> 14) & 0x7F),
+                                      static_cast<unsigned char>((size >> 7) & 0x7F),
+                                      static_cast<unsigned char>(size & 0x7F)};
+    out.resize(kId3v2HeaderLen + size + (footer ? kId3v2HeaderLen : 0), 0);
+    out.insert(out.end(), data.begin(), data.end());
+    return out;
+}
+
 std::vector<unsigned char> read_bytes(const std::string &path) {
     std::ifstream in(path, std::ios::binary);
     return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -99,6 +168,10 @@ std::vector<int16_t> read_pcm(const std::string &path) {
     std::vector<int16_t> pcm(bytes.size() / 2);
     if (!pcm.empty()) std::memcpy(pcm.data(), bytes.data(), pcm.size() * 2);
     return pcm;
+}
+
+std::vector<int16_t> head(const std::vector<int16_t> &pcm, size_t count) {
+    return std::vector<int16_t>(pcm.begin(), pcm.begin() + static_cast<std::ptrdiff_t>(std::min(count, pcm.size())));
 }
 
 int max_sample_diff(const std::vector<int16_t> &a, const std::vector<int16_t> &b) {

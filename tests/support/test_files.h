@@ -44,8 +44,30 @@ std::vector<int16_t> command_line_decode_bytes(const std::vector<unsigned char> 
 // sync pattern: damage a decoder can only skip.
 std::vector<unsigned char> sync_free_bytes(size_t n, unsigned seed);
 
+// An MPEG audio frame as its header describes it, read with the standard's
+// tables here in the tests, apart from the decoder layer.
+struct MpegFrame {
+    size_t offset;  // from the start of the bytes
+    size_t length;  // with its header
+    int samples;    // per channel
+    int channels;
+};
+// The frames from the first header that another header (or the end of the
+// bytes) follows, at or after `from`, one after the other up to the first
+// place that holds no whole frame.
+std::vector<MpegFrame> mpeg_frames(const std::vector<unsigned char> &bytes, size_t from = 0);
+// Of those, the frames that lie wholly within the first `len` bytes.
+int frames_within(const std::vector<unsigned char> &bytes, size_t len);
+
+// A 10-byte ID3v2 header coding `size` (plus a footer flag), then size
+// bytes of tag body (zeros; and a 10-byte footer when asked), then the data.
+std::vector<unsigned char> with_id3v2(const std::vector<unsigned char> &data, int size, bool footer);
+
 std::vector<unsigned char> read_bytes(const std::string &path);
 std::vector<int16_t> read_pcm(const std::string &path);
+
+// The first `count` samples (or fewer when shorter).
+std::vector<int16_t> head(const std::vector<int16_t> &pcm, size_t count);
 
 // Largest absolute difference over the common length (and -1 when the
 // lengths differ).

@@ -2,7 +2,7 @@
 // hold the current block, the caller fills it and gives it back.
 #include <cstring>
 
-#include "mp3stream_record.h"
+#include "stream/mp3stream_record.h"
 
 namespace almp3 {
 
@@ -37,16 +37,16 @@ using namespace almp3;
 extern "C" {
 
 void *almp3_get_mp3stream_buffer(Mp3Stream *s) {
-    std::lock_guard<std::mutex> guard(s->lock);
+    Hold hold(s->engine.lock);
     return block_wanted(*s) ? spare_block(*s) : nullptr;
 }
 
 void almp3_free_mp3stream_buffer(Mp3Stream *s, int count) {
-    std::lock_guard<std::mutex> guard(s->lock);
+    Hold hold(s->engine.lock);
     // Checking last_len too keeps a stray call after the final block from
     // taking the spare buffer's stale bytes as new data.
     if (!block_wanted(*s)) return;
-    s->wants_block = ALMP3_FALSE;
+    s->wants_block = false;
     s->last_len = final_count(count, s->block_len);
     const size_t len = static_cast<size_t>(s->block_len);
     std::memcpy(s->window.get(), current_block(*s), len);

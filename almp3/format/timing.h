@@ -22,6 +22,12 @@ inline int64_t msecs_to_frames(int64_t msecs, int samples_per_frame, int freq) {
 
 // One frame's duration in whole milliseconds, truncated (26 at 44100 Hz and
 // 1152 samples); only for the public getters that report it as an int.
+// A 64-bit count as the int of the C interface, saturated.
+inline int clamp_to_int(int64_t v) {
+    constexpr int64_t kIntMax = 2147483647;
+    return static_cast<int>(v > kIntMax ? kIntMax : (v < -kIntMax - 1 ? -kIntMax - 1 : v));
+}
+
 inline int whole_msecs_per_frame(int samples_per_frame, int freq) {
     return static_cast<int>(int64_t{samples_per_frame} * kMsecsPerSec / freq);
 }

@@ -9,6 +9,10 @@
 
 namespace almp3 {
 
+// How many byte positions one search for the next frame after damage may
+// cover; the walk searches as the decoder does.
+constexpr int kResyncSearchLimit = 16384;
+
 struct FrameWalk {
     int64_t frames = 0;       // whole frames found
     int64_t audio_end = 0;    // offset just past the last whole frame

@@ -1,6 +1,6 @@
 #include "frame_walk.h"
 
-#include "frame.h"
+#include "frame_header.h"
 #include "tags.h"
 
 namespace almp3 {

@@ -42,34 +42,44 @@ bool layer2_bound_ok(const FrameHeader &f, uint32_t h) {
 
 }  // namespace
 
-bool parse_header(uint32_t h, FrameHeader *f) {
+FrameHeader read_header(uint32_t h) {
+    FrameHeader f;
     const int version = (h >> 19) & 3;  // 3 MPEG-1, 2 MPEG-2, 0 MPEG-2.5
     const int layer_bits = (h >> 17) & 3;
     const int sf_bits = (h >> 10) & 3;
-    f->lsf = version == 3 ? 0 : 1;
-    f->layer = 4 - layer_bits;
-    f->bitrate_index = (h >> 12) & 15;
-    f->mode = (h >> 6) & 3;
-    f->channels = f->mode == kSingleChannel ? 1 : 2;
-    f->sampling_frequency = sf_bits == 3 ? 0 : (version == 0 ? 6 + sf_bits : sf_bits + 3 * f->lsf);
-    f->framesize = 0;
+    f.word = h;
+    f.lsf = version == 3 ? 0 : 1;
+    f.layer = 4 - layer_bits;
+    f.bitrate_index = (h >> 12) & 15;
+    f.mode = (h >> 6) & 3;
+    f.channels = f.mode == kSingleChannel ? 1 : 2;
+    f.sampling_frequency = sf_bits == 3 ? 0 : (version == 0 ? 6 + sf_bits : sf_bits + 3 * f.lsf);
 
-    const bool ok = (h & 0xFFE00000u) == 0xFFE00000u && version != 1 && layer_bits != 0 && f->bitrate_index != 0 &&
-                    f->bitrate_index != 15 && sf_bits != 3;
-    if (!ok) return false;
+    const bool known = (h & 0xFFE00000u) == 0xFFE00000u && version != 1 && layer_bits != 0 &&
+                       f.bitrate_index != 0 && f.bitrate_index != 15 && sf_bits != 3;
+    if (!known) return f;
 
-    const int kbps = tabsel_123[f->lsf][f->layer - 1][f->bitrate_index];
-    const int freq = freqs[f->sampling_frequency];
+    const int kbps = tabsel_123[f.lsf][f.layer - 1][f.bitrate_index];
+    const int freq = freqs[f.sampling_frequency];
     const int pad = (h >> 9) & 1;
     int size = 0;
-    switch (f->layer) {
+    switch (f.layer) {
     case 1: size = (kbps * 12000 / freq + pad) * 4 - kHeaderBytes; break;
     case 2: size = kbps * 144000 / freq + pad - kHeaderBytes; break;
-    default: size = kbps * 144000 / (freq << f->lsf) + pad - kHeaderBytes; break;
+    default: size = kbps * 144000 / (freq << f.lsf) + pad - kHeaderBytes; break;
     }
-    if (size <= 0 || !layer2_bound_ok(*f, h)) return false;
-    f->framesize = size;
-    return true;
+    if (size > 0 && layer2_bound_ok(f, h)) f.framesize = size;
+    return f;
+}
+
+bool frame_header_test(const FrameHeader &f) {
+    const uint32_t h = f.word;
+    const uint32_t version = (h >> 19) & 3;
+    const uint32_t layer = (h >> 17) & 3;
+    const uint32_t bitrate = (h >> 12) & 15;
+    const uint32_t sampling = (h >> 10) & 3;
+    return (h & 0xFFE00000u) == 0xFFE00000u && version != 1 && (layer == 1 || layer == 2) && bitrate != 0 &&
+           bitrate != 15 && sampling != 3;
 }
 
 int header_samples(const FrameHeader &f) {
@@ -80,12 +90,15 @@ int header_samples(const FrameHeader &f) {
     return f.layer == 3 && f.lsf ? kLsfLayer3Samples : kFullSamples;
 }
 
+int header_pcm_bytes(const FrameHeader &f) {
+    constexpr int kBytesPerSample = 2;
+    return header_samples(f) * f.channels * kBytesPerSample;
+}
+
 int frame_len_at(const unsigned char *data, int64_t pos, int64_t len) {
     if (pos < 0 || pos + kHeaderBytes > len) return 0;
-    FrameHeader f;
-    // The frame-header test admits Layer II and III only.
-    if (!parse_header(be32(data + pos), &f) || f.layer == 1) return 0;
-    return f.framesize + kHeaderBytes;
+    const FrameHeader f = read_header(be32(data + pos));
+    return frame_header_test(f) && f.framesize > 0 ? f.framesize + kHeaderBytes : 0;
 }
 
 }  // namespace almp3

@@ -1,9 +1,6 @@
 #include "xing.h"
 
-#include <cstdlib>
 #include <cstring>
-
-#include "frame.h"
 
 namespace almp3 {
 
@@ -23,7 +20,7 @@ constexpr int64_t kByteCountSlackDivisor = 4;
 constexpr int kTocScale = 256;
 constexpr int kPercent = 100;
 
-int xing_distance(const FirstFrame &f) {
+int xing_distance(const FrameHeader &f) {
     const bool mono = f.mode == 3;
     if (f.lsf == 0) return mono ? 21 : 36;
     return mono ? 13 : 21;
@@ -31,25 +28,24 @@ int xing_distance(const FirstFrame &f) {
 
 }  // namespace
 
-XingInfo *read_xing(const unsigned char *frame, int avail, const FirstFrame &f) {
+std::optional<XingInfo> read_xing(const unsigned char *frame, int avail, const FrameHeader &f) {
     const int at = xing_distance(f);
-    if (at + kXingMagicAndFlags > avail) return nullptr;
-    if (std::memcmp(frame + at, "Xing", 4) != 0 && std::memcmp(frame + at, "Info", 4) != 0) return nullptr;
+    if (at + kXingMagicAndFlags > avail) return std::nullopt;
+    if (std::memcmp(frame + at, "Xing", 4) != 0 && std::memcmp(frame + at, "Info", 4) != 0) return std::nullopt;
     const int flags = static_cast<int>(be32(frame + at + 4));
     const int needed = kXingMagicAndFlags + ((flags & kXingFrames) ? kCountBytes : 0) +
                        ((flags & kXingBytes) ? kCountBytes : 0) + ((flags & kXingToc) ? kXingTocEntries : 0) +
                        ((flags & kXingScale) ? kCountBytes : 0);
-    if (at + needed > avail) return nullptr;
+    if (at + needed > avail) return std::nullopt;
 
-    XingInfo *x = static_cast<XingInfo *>(std::calloc(1, sizeof(XingInfo)));
-    if (!x) return nullptr;
+    XingInfo x{};
     const unsigned char *p = frame + at + kXingMagicAndFlags;
-    x->flags = flags;
-    x->scale = -1;
-    if (flags & kXingFrames) { x->frames = static_cast<int>(be32(p)); p += kCountBytes; }
-    if (flags & kXingBytes) { x->bytes = static_cast<int>(be32(p)); p += kCountBytes; }
-    if (flags & kXingToc) { std::memcpy(x->toc, p, kXingTocEntries); p += kXingTocEntries; }
-    if (flags & kXingScale) x->scale = static_cast<int>(be32(p));
+    x.flags = flags;
+    x.scale = -1;
+    if (flags & kXingFrames) { x.frames = static_cast<int>(be32(p)); p += kCountBytes; }
+    if (flags & kXingBytes) { x.bytes = static_cast<int>(be32(p)); p += kCountBytes; }
+    if (flags & kXingToc) { std::memcpy(x.toc, p, kXingTocEntries); p += kXingTocEntries; }
+    if (flags & kXingScale) x.scale = static_cast<int>(be32(p));
     return x;
 }
 

@@ -7,7 +7,8 @@
 #include <climits>
 #include <cstdint>
 
-#include "mp3stream_record.h"
+#include "format/timing.h"
+#include "stream/mp3stream_record.h"
 
 namespace almp3 {
 
@@ -15,19 +16,13 @@ namespace {
 
 constexpr int64_t kBitsPerByte = 8;
 
-int clamp_to_int(int64_t v) {
-    if (v > INT_MAX) return INT_MAX;
-    if (v < INT_MIN) return INT_MIN;
-    return static_cast<int>(v);
-}
-
 // The bytes of audio in a source of total_bytes: from the first frame on.
 int64_t audio_bytes(const Mp3Stream &s, int total_bytes) {
     return std::max<int64_t>(0, int64_t{total_bytes} - s.lead_len);
 }
 
 const XingInfo *fitting_xing(const Mp3Stream &s, int64_t audio) {
-    return s.xing && xing_fits(*s.xing, audio) ? s.xing.get() : nullptr;
+    return s.xing && xing_fits(*s.xing, audio) ? &*s.xing : nullptr;
 }
 
 // Without a Xing header that fits, a constant bit rate is assumed when the
@@ -41,8 +36,8 @@ bool constant_rate(const Mp3Stream &s) { return s.first_walk.one_bitrate || s.fi
 // fill a few bytes more or less than their exact share.
 int64_t estimated_frames(const Mp3Stream &s, int64_t audio) {
     if (constant_rate(s)) {
-        const int64_t frame_bits = int64_t{s.bitrate} * s.samples_per_frame;
-        return (audio * kBitsPerByte * s.freq + frame_bits / 2) / frame_bits;
+        const int64_t frame_bits = int64_t{s.engine.format.bitrate} * s.engine.format.samples_per_frame;
+        return (audio * kBitsPerByte * s.engine.format.freq + frame_bits / 2) / frame_bits;
     }
     return (audio * s.first_walk.frames + s.first_walk.frame_bytes / 2) / s.first_walk.frame_bytes;
 }
@@ -50,7 +45,7 @@ int64_t estimated_frames(const Mp3Stream &s, int64_t audio) {
 // Bytes from the first frame to the start of frame f, by the same estimate.
 int64_t estimated_offset(const Mp3Stream &s, int64_t f) {
     if (constant_rate(s))
-        return f * s.bitrate * s.samples_per_frame / (kBitsPerByte * s.freq);
+        return f * s.engine.format.bitrate * s.engine.format.samples_per_frame / (kBitsPerByte * s.engine.format.freq);
     return f * s.first_walk.frame_bytes / s.first_walk.frames;
 }
 
@@ -97,11 +92,11 @@ int seek_byte(const Mp3Stream &s, int64_t p, int total_bytes) {
 }
 
 int64_t msecs_to_target(const Mp3Stream &s, int64_t msecs) {
-    return msecs_to_frames(msecs, s.samples_per_frame, s.freq);
+    return msecs_to_frames(msecs, s.engine.format.samples_per_frame, s.engine.format.freq);
 }
 
 int64_t length_msecs(const Mp3Stream &s, int total_bytes) {
-    return frames_to_msecs(frames_in_source(s, total_bytes), s.samples_per_frame, s.freq);
+    return frames_to_msecs(frames_in_source(s, total_bytes), s.engine.format.samples_per_frame, s.engine.format.freq);
 }
 
 }  // namespace
@@ -113,82 +108,81 @@ using namespace almp3;
 extern "C" {
 
 int almp3_get_pos_frames_mp3stream(Mp3Stream *s) {
-    std::lock_guard<std::mutex> guard(s->lock);
+    Hold hold(s->engine.lock);
     return s->frame_pos;
 }
 
 int almp3_get_pos_msecs_mp3stream(Mp3Stream *s) {
-    std::lock_guard<std::mutex> guard(s->lock);
+    Hold hold(s->engine.lock);
     // The exact time of the samples decoded so far.
-    return clamp_to_int(frames_to_msecs(s->frame_pos, s->samples_per_frame, s->freq));
+    return clamp_to_int(frames_to_msecs(s->frame_pos, s->engine.format.samples_per_frame, s->engine.format.freq));
 }
 
 int almp3_get_pos_secs_mp3stream(Mp3Stream *s) { return almp3_get_pos_msecs_mp3stream(s) / kMsecsPerSec; }
 
 int almp3_get_pos_bytes_mp3stream(Mp3Stream *s) {
-    std::lock_guard<std::mutex> guard(s->lock);
+    Hold hold(s->engine.lock);
     return s->byte_pos;
 }
 
 int almp3_get_msecs_per_frame_mp3stream(Mp3Stream *s) {
-    std::lock_guard<std::mutex> guard(s->lock);
-    return whole_msecs_per_frame(s->samples_per_frame, s->freq);
+    return whole_msecs_per_frame(s->engine.format.samples_per_frame, s->engine.format.freq);
 }
 
 int almp3_get_length_frames_mp3stream(Mp3Stream *s, int total_bytes) {
-    std::lock_guard<std::mutex> guard(s->lock);
+    Hold hold(s->engine.lock);
     return clamp_to_int(frames_in_source(*s, total_bytes));
 }
 
 int almp3_get_length_msecs_mp3stream(Mp3Stream *s, int total_bytes) {
-    std::lock_guard<std::mutex> guard(s->lock);
+    Hold hold(s->engine.lock);
     return clamp_to_int(length_msecs(*s, total_bytes));
 }
 
 int almp3_get_length_secs_mp3stream(Mp3Stream *s, int total_bytes) {
-    std::lock_guard<std::mutex> guard(s->lock);
+    Hold hold(s->engine.lock);
     return clamp_to_int(length_msecs(*s, total_bytes) / kMsecsPerSec);
 }
 
 int almp3_get_length_bytes_mp3stream(Mp3Stream *, int total_bytes) { return total_bytes; }
 
 int almp3_seek_abs_frames_mp3stream(Mp3Stream *s, int frame, int total_bytes) {
-    std::lock_guard<std::mutex> guard(s->lock);
+    Hold hold(s->engine.lock);
     return seek_abs(*s, frame, total_bytes);
 }
 
 int almp3_seek_abs_msecs_mp3stream(Mp3Stream *s, int msecs, int total_bytes) {
-    std::lock_guard<std::mutex> guard(s->lock);
+    Hold hold(s->engine.lock);
     return seek_abs(*s, msecs_to_target(*s, msecs), total_bytes);
 }
 
 int almp3_seek_abs_secs_mp3stream(Mp3Stream *s, int secs, int total_bytes) {
-    std::lock_guard<std::mutex> guard(s->lock);
+    Hold hold(s->engine.lock);
     return seek_abs(*s, msecs_to_target(*s, int64_t{secs} * kMsecsPerSec), total_bytes);
 }
 
 int almp3_seek_abs_bytes_mp3stream(Mp3Stream *s, int bytes, int total_bytes) {
-    std::lock_guard<std::mutex> guard(s->lock);
+    Hold hold(s->engine.lock);
     return seek_byte(*s, bytes, total_bytes);
 }
 
 int almp3_seek_rel_frames_mp3stream(Mp3Stream *s, int frames, int total_bytes) {
-    std::lock_guard<std::mutex> guard(s->lock);
+    Hold hold(s->engine.lock);
     return seek_rel(*s, frames, total_bytes);
 }
 
 int almp3_seek_rel_msecs_mp3stream(Mp3Stream *s, int msecs, int total_bytes) {
-    std::lock_guard<std::mutex> guard(s->lock);
+    Hold hold(s->engine.lock);
     return seek_rel(*s, msecs_to_target(*s, msecs), total_bytes);
 }
 
 int almp3_seek_rel_secs_mp3stream(Mp3Stream *s, int secs, int total_bytes) {
-    std::lock_guard<std::mutex> guard(s->lock);
+    Hold hold(s->engine.lock);
     return seek_rel(*s, msecs_to_target(*s, int64_t{secs} * kMsecsPerSec), total_bytes);
 }
 
 int almp3_seek_rel_bytes_mp3stream(Mp3Stream *s, int bytes, int total_bytes) {
-    std::lock_guard<std::mutex> guard(s->lock);
+    Hold hold(s->engine.lock);
     return seek_byte(*s, int64_t{s->byte_pos} + bytes, total_bytes);
 }
 

@@ -5,10 +5,11 @@
 #define ALMP3_XING_H
 
 #include <cstdint>
+#include <optional>
+
+#include "frame_header.h"
 
 namespace almp3 {
-
-struct FirstFrame;
 
 // Xing header flag values.
 constexpr int kXingFrames = 1;
@@ -25,10 +26,10 @@ struct XingInfo {
     unsigned char toc[kXingTocEntries];  // when flags & kXingToc
 };
 
-// Reads a Xing header inside the frame that starts at data[0], of which avail
-// bytes are at hand. Returns a new record (free with std::free) or null when
-// there is none, it would extend past avail, or memory is short.
-XingInfo *read_xing(const unsigned char *frame, int avail, const FirstFrame &f);
+// Reads a Xing header inside the frame with header f that starts at frame[0],
+// of which avail bytes are at hand. Nothing when there is none or it would
+// extend past avail.
+std::optional<XingInfo> read_xing(const unsigned char *frame, int avail, const FrameHeader &f);
 
 // True when the header's frame count describes audio_bytes of audio (the
 // bytes from the first frame to the end of the last): the count is present

@@ -15,24 +15,6 @@ namespace {
 // are plenty, and the bound keeps a confused handle from looping forever.
 constexpr int kMaxFormatRetries = 4;
 
-// Fills the state's header fields from a header word. Returns true when the
-// core can decode a frame with this header. A rejected header reports no
-// frame size, so callers never take it for a good frame that was only
-// refused for want of output room.
-bool read_header(DecoderState *st, uint32_t h) {
-    st->header = h;
-    FrameHeader f;
-    const bool ok = parse_header(h, &f);
-    st->lsf = f.lsf;
-    st->layer = f.layer;
-    st->bitrate_index = f.bitrate_index;
-    st->mode = f.mode;
-    st->channels = f.channels;
-    st->sampling_frequency = f.sampling_frequency;
-    st->framesize = f.framesize;
-    return ok;
-}
-
 // A new libmpg123 handle builds its decoding tables at its first frame,
 // which costs ten times the decoding of a frame; reopening the feed of a
 // used handle empties it as a new one is empty. Released handles wait here,
@@ -99,60 +81,65 @@ bool open_handle(DecoderState *st) {
 
 // Decodes one whole, checked frame. On failure the handle's feed is reopened,
 // so nothing of the failed frame lingers inside libmpg123.
-int decode_whole_frame(DecoderState *st, int frame_bytes, unsigned char *output, int output_capacity,
-                       int *produced) {
+CoreResult decode_whole_frame(DecoderState *st, int frame_bytes, Pcm *pcm) {
     mpg123_handle *h = st->handle;
-    if (mpg123_feed(h, st->input, static_cast<size_t>(frame_bytes)) != MPG123_OK) return -1;
+    if (mpg123_feed(h, st->input, static_cast<size_t>(frame_bytes)) != MPG123_OK) return CoreResult::kBad;
     off_t num = 0;
     unsigned char *audio = nullptr;
     size_t bytes = 0;
     int rc = mpg123_decode_frame(h, &num, &audio, &bytes);
     for (int retry = 0; rc == MPG123_NEW_FORMAT && retry < kMaxFormatRetries; ++retry)
         rc = mpg123_decode_frame(h, &num, &audio, &bytes);
-    if (rc != MPG123_OK || bytes > static_cast<size_t>(output_capacity)) {
+    if (rc != MPG123_OK || bytes > static_cast<size_t>(kMaxFramePcm)) {
         mpg123_open_feed(h);
-        return -1;
+        return CoreResult::kBad;
     }
-    if (bytes > 0) std::memcpy(output, audio, bytes);
-    *produced = static_cast<int>(bytes);
-    return 0;
+    *pcm = Pcm{audio, static_cast<int>(bytes)};
+    return CoreResult::kFrame;
+}
+
+// Drops the frame at the front of the input, decoded or refused.
+void drop_frame(DecoderState *st, int frame_bytes) {
+    st->held -= frame_bytes;
+    std::memmove(st->input, st->input + frame_bytes, static_cast<size_t>(st->held));
+}
+
+bool append_input(DecoderState *st, const unsigned char *input, int input_len) {
+    if (input_len == 0) return true;
+    if (!input || input_len < 0 || input_len > kCoreInputCapacity - st->held) return false;
+    std::memcpy(st->input + st->held, input, static_cast<size_t>(input_len));
+    st->held += input_len;
+    return true;
+}
+
+// Reads the header at the front of the input. kFrame: a whole frame of
+// *frame_bytes is held behind a header the core can decode.
+CoreResult frame_at_front(DecoderState *st, int *frame_bytes) {
+    if (st->held < kHeaderBytes) return CoreResult::kNeedMore;
+    st->header = read_header(be32(st->input));
+    if (st->header.framesize <= 0) return CoreResult::kBad;
+    *frame_bytes = st->header.framesize + kHeaderBytes;
+    return st->held < *frame_bytes ? CoreResult::kNeedMore : CoreResult::kFrame;
 }
 
 }  // namespace
 
-int core_frame_pcm_bytes(const DecoderState *st) {
-    FrameHeader f;
-    f.layer = st->layer;
-    f.lsf = st->lsf;
-    constexpr int kBytesPerSample = 2;
-    return header_samples(f) * st->channels * kBytesPerSample;
-}
-
-int core_input_wanted(const DecoderState *st) {
-    if (st->held < kHeaderBytes) return kHeaderBytes - st->held;
-    return st->framesize > 0 ? st->framesize + kHeaderBytes - st->held : 0;
-}
-
 int core_feed_len(const DecoderState *st, const unsigned char *next, int avail) {
-    const int whole = st->held == 0 ? frame_len_at(next, 0, avail) : 0;
-    const int n = whole > 0 ? whole : core_input_wanted(st);
+    int n = 0;
+    if (st->held == 0) n = frame_len_at(next, 0, avail);
+    if (n == 0 && st->held < kHeaderBytes) n = kHeaderBytes - st->held;
+    if (n == 0 && st->header.framesize > 0) n = st->header.framesize + kHeaderBytes - st->held;
     return n < avail ? n : avail;
 }
 
-bool core_holds_frame(const DecoderState *st) {
-    if (!st->input || st->held < kHeaderBytes) return false;
-    FrameHeader f;
-    return parse_header(be32(st->input), &f) && st->held >= f.framesize + kHeaderBytes;
-}
-
-int InitMP3(DecoderState *st) {
+bool InitMP3(DecoderState *st) {
     *st = DecoderState{};
     st->input = static_cast<unsigned char *>(std::malloc(kCoreInputCapacity));
     if (!st->input || !open_handle(st)) {
         ExitMP3(st);
-        return 0;
+        return false;
     }
-    return 1;
+    return true;
 }
 
 void ExitMP3(DecoderState *st) {
@@ -163,25 +150,39 @@ void ExitMP3(DecoderState *st) {
     st->held = 0;
 }
 
-int decodeMP3(DecoderState *st, const unsigned char *input, int input_len, unsigned char *output,
-              int output_capacity, int *produced) {
-    if (!st->handle || !st->input || input_len < 0 || output_capacity < 0) return -1;
-    if (input_len > 0) {
-        if (!input || input_len > kCoreInputCapacity - st->held) return -1;
-        std::memcpy(st->input + st->held, input, static_cast<size_t>(input_len));
-        st->held += input_len;
-    }
-    if (st->held < kHeaderBytes) return 1;
+void drop_held_input(DecoderState *st) { st->held = 0; }
 
-    if (!read_header(st, be32(st->input))) return -1;
-    const int frame_bytes = st->framesize + kHeaderBytes;
-    if (st->held < frame_bytes) return 1;
-    if (core_frame_pcm_bytes(st) > output_capacity) return -1;
+void reset_core(DecoderState *st) {
+    ExitMP3(st);
+    // Out of memory leaves the state released: every later decode is then a
+    // bad frame, and the object reports damaged data.
+    InitMP3(st);
+}
 
-    const int rc = decode_whole_frame(st, frame_bytes, output, output_capacity, produced);
-    st->held -= frame_bytes;
-    std::memmove(st->input, st->input + frame_bytes, static_cast<size_t>(st->held));
+CoreResult decode_frame(DecoderState *st, const unsigned char *input, int input_len, Pcm *pcm) {
+    if (!st->handle || !st->input || !append_input(st, input, input_len)) return CoreResult::kBad;
+    int frame_bytes = 0;
+    const CoreResult front = frame_at_front(st, &frame_bytes);
+    if (front != CoreResult::kFrame) return front;
+    const CoreResult rc = decode_whole_frame(st, frame_bytes, pcm);
+    drop_frame(st, frame_bytes);
     return rc;
+}
+
+CoreResult decodeMP3(DecoderState *st, const unsigned char *input, int input_len, unsigned char *output,
+                     int output_capacity, int *produced) {
+    if (!st->handle || !st->input || !append_input(st, input, input_len)) return CoreResult::kBad;
+    int frame_bytes = 0;
+    const CoreResult front = frame_at_front(st, &frame_bytes);
+    if (front != CoreResult::kFrame) return front;
+    if (header_pcm_bytes(st->header) > output_capacity) return CoreResult::kBad;
+    Pcm pcm;
+    const CoreResult rc = decode_whole_frame(st, frame_bytes, &pcm);
+    drop_frame(st, frame_bytes);
+    if (rc != CoreResult::kFrame || pcm.bytes > output_capacity) return CoreResult::kBad;
+    if (pcm.bytes > 0) std::memcpy(output, pcm.data, static_cast<size_t>(pcm.bytes));
+    *produced = pcm.bytes;
+    return CoreResult::kFrame;
 }
 
 }  // namespace almp3
