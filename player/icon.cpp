@@ -1,7 +1,7 @@
 // The application icon on X11: the library reads the picture from its
 // allegro_icon pointer (an XPM image) when it creates the window. The XPM is
-// made at build time from resources/mp3player.png; on Windows the resource
-// script carries the same picture.
+// made from resources/mp3player.png by resources/make_icon_files.sh; on
+// Windows the resource script carries the same picture.
 #include "player.h"
 
 #ifdef ALLEGRO_WITH_XWINDOWS

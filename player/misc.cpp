@@ -1,11 +1,21 @@
 // Sound controls: volume, panning, speed, pause and the shuffle switch.
 #include <algorithm>
+#include <climits>
 
 #include "player.h"
 
 namespace {
 
 constexpr int kSpeedPerPercent = 10;
+
+// Allegro turns a speed into the voice's frequency as rate * speed / 1000
+// and keeps that frequency in 20.12 fixed point, both in an int. Speeds
+// above this one overflow it at the highest MPEG rate (about 10.9 times
+// normal at 48 kHz).
+constexpr int kMaxSampleRate = 48000;
+constexpr int kVoiceFrequencyFractionBits = 12;
+constexpr long long kMaxVoiceFrequency = INT_MAX >> kVoiceFrequencyFractionBits;
+constexpr int kMaxSpeed = static_cast<int>(kMaxVoiceFrequency * kNormalSpeed / kMaxSampleRate);
 
 // Pushes the current settings to the playing song at once.
 void apply_settings() {
@@ -27,6 +37,13 @@ void Change_Volume(int change) {
 
 void Change_Panning(int change) {
     Panning = std::clamp(Panning + change, kMinLevel, kMaxLevel);
+    apply_settings();
+}
+
+void Change_Speed(int change) {
+    // Summed wide: a change near either end of int cannot overflow.
+    Speed = static_cast<int>(std::clamp(static_cast<long long>(Speed) + change, 0LL,
+                                        static_cast<long long>(kMaxSpeed)));
     apply_settings();
 }
 

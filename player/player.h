@@ -152,6 +152,9 @@ extern int Shuffle;  // 0 or 1
 
 void Change_Volume(int change);
 void Change_Panning(int change);
+// Speed + change, kept from 0 (silent, halted) to the highest speed Allegro's
+// voice frequency holds at every sample rate (about 10.9 times normal).
+void Change_Speed(int change);
 int Get_Speed();
 void Pause();
 // Makes the open song's output follow Paused: halted with its queued sound

@@ -3,9 +3,10 @@
 # ImageMagick: the player's own look in small (a red translucent controls
 # column and playlist band over a dark background) under a white pair of
 # beamed notes. Writes mp3player.png, the one source of the icon, and
-# mp3player.ico for the Windows resource script. The picture keeps to 48
-# colours (stored as 24-bit pixels) so that the XPM the build makes from it
-# for the X11 window holds it exactly.
+# mp3player.ico for the Windows resource script, then the X11 and theme icon
+# files made from it (make_icon_files.sh). The picture keeps to 48 colours
+# (stored as 24-bit pixels) so that the X11 window icon's XPM holds it
+# exactly.
 set -euo pipefail
 cd "$(dirname "$0")"
 convert -size 200x222 gradient:'#1c2c58'-'#04060c' \
@@ -41,3 +42,4 @@ image = bytes(info) + pixels + mask
 entry = struct.pack("<BBBBHHII", width, height, 0, 0, 1, 24, len(image), 6 + 16)
 sys.stdout.buffer.write(struct.pack("<HHH", 0, 1, 1) + entry + image)
 ' > mp3player.ico
+bash make_icon_files.sh

@@ -25,6 +25,24 @@ summary() {
     [ "$failed" -eq 0 ]
 }
 
+# build_with_cmake DIR SOURCE [PREFIX]: builds the C program SOURCE as
+# DIR/build/app with the smallest CMake project a user of the library writes,
+# five commands; CMake looks for the almp3 package under PREFIX first when it
+# is given. Shows CMake's output when it fails.
+build_with_cmake() {
+    local dir=$1 source=$2 prefix=${3:-}
+    mkdir -p "$dir"
+    cp "$source" "$dir/"
+    printf '%s\n' 'cmake_minimum_required(VERSION 3.18)' 'project(app C)' 'find_package(almp3 1.0 REQUIRED)' \
+        "add_executable(app $(basename "$source"))" 'target_link_libraries(app PRIVATE almp3::almp3)' \
+        > "$dir/CMakeLists.txt"
+    if ! { cmake -S "$dir" -B "$dir/build" ${prefix:+"-DCMAKE_PREFIX_PATH=$prefix"} \
+               -DCMAKE_C_FLAGS="-Wall -Wextra -Werror" && cmake --build "$dir/build"; } > "$dir/cmake.log" 2>&1; then
+        cat "$dir/cmake.log"
+        return 1
+    fi
+}
+
 # make_tone DIR: writes DIR/tone.mp3, 3 seconds of a 440 Hz sine at half scale.
 make_tone() {
     sox -q -n -r 44100 -c 2 -b 16 "$1/tone.wav" synth 3 sine 440 vol 0.5

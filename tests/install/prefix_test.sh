@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs a built tree into a temporary prefix and checks what a user of the
 # program and of the library gets there: the files in their places, the
-# pkg-config file, and the C example built with a C compiler against the
-# installed library alone, playing a tone that is captured and measured.
+# pkg-config file and the CMake package, and the C example built with a C
+# compiler against the installed library alone, both ways, playing a tone
+# that is captured and measured.
 #
 #   prefix_test.sh BUILD_DIR
 #
@@ -35,6 +36,10 @@ check "static library in the library folder" test -f "$prefix/$libdir/libalmp3.a
 check "header in include" cmp -s "$prefix/include/almp3.h" "$here/../../almp3/include/almp3.h"
 check "pkg-config file beside the library" test -f "$prefix/$libdir/pkgconfig/almp3.pc"
 check "desktop entry" grep -qx 'Exec=mp3player' "$prefix/share/applications/mp3player.desktop"
+check "software-centre entry launching the desktop entry" grep -q '<launchable type="desktop-id">mp3player.desktop<' \
+    "$prefix/share/metainfo/example.c_seed_ee37347f.mp3player.metainfo.xml"
+check "CMake package beside the library" \
+    test -f "$prefix/$libdir/cmake/almp3/almp3Config.cmake" -a -f "$prefix/$libdir/cmake/almp3/almp3ConfigVersion.cmake"
 for size in 48 128 256; do
     check "${size}x${size} icon" is_png_of_size "$prefix/share/icons/hicolor/${size}x${size}/apps/mp3player.png" "${size}x${size}"
 done
@@ -62,11 +67,14 @@ check "C example builds with pkg-config --cflags --libs" \
 # shellcheck disable=SC2046  # pkg-config prints one flag per word
 check "C example builds with pkg-config --static" \
     cc -Wall -Wextra -Werror "$example" $(pkg-config --static --cflags --libs almp3) -o "$work/play_static"
+check "C example builds with find_package(almp3 1.0) and almp3::almp3" build_with_cmake "$work/cmake" "$example" "$prefix"
 
 make_tone "$work"
 check "example plays the tone and exits with 0" play_headless "$work" "$work/play_plain" "$work/tone.mp3"
 grep -v '^ALSA lib' "$work/play.log"
 check "example reports the tone's parameters" grep -q '^44100 Hz, stereo, layer 3, 128000 bit/s$' "$work/play.log"
+check "captured sound is the tone, 3 to 4 seconds long" sound_of_tone "$work" 3 4
+check "example built with CMake plays the tone and exits with 0" play_headless "$work" "$work/cmake/build/app" "$work/tone.mp3"
 check "captured sound is the tone, 3 to 4 seconds long" sound_of_tone "$work" 3 4
 
 head -c 40000 /dev/zero > "$work/zeros.mp3"

@@ -2,7 +2,8 @@
 # Builds the two Debian packages the way a release would and checks them on
 # this machine: the install tree (prefix_test.sh), the desktop entry and the
 # manual page, lintian, then installing both packages with apt-get, using
-# them, and removing them again.
+# them (the software-centre entry through appstreamcli, the example built
+# with pkg-config and with CMake), and removing them again.
 #
 #   bash tests/install/run_install_tests.sh
 #     BUILD_DIR  build folder (default: build-pkg in the source tree)
@@ -22,7 +23,7 @@ sudo_cmd=""
 
 set -e
 bash "$root/scripts/setup.sh"
-tools=(lintian man-db desktop-file-utils dpkg-dev)
+tools=(lintian man-db desktop-file-utils dpkg-dev appstream)
 missing=()
 for p in "${tools[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2> /dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -102,6 +103,14 @@ check "apt-get installs both packages" test $? -eq 0 || cat "$work/install.log"
 check "mp3player is on PATH in /usr/bin" test "$(command -v mp3player)" = /usr/bin/mp3player
 check "man -w finds mp3player(1)" test "$(man -w mp3player)" = /usr/share/man/man1/mp3player.1.gz
 check "the desktop entry is installed" test -f /usr/share/applications/mp3player.desktop
+metainfo=/usr/share/metainfo/example.c_seed_ee37347f.mp3player.metainfo.xml
+echo "--- appstreamcli validate --no-net $metainfo"
+appstreamcli validate --no-net "$metainfo" > "$work/appstream.txt" 2>&1
+appstream_status=$?
+cat "$work/appstream.txt"
+echo "---"
+check "appstreamcli accepts the software-centre entry without errors or warnings" \
+    bash -c "[ $appstream_status -eq 0 ] && ! grep -qE '^ *[EW]:' '$work/appstream.txt'"
 check "pkg-config finds almp3 $version" test "$(pkg-config --modversion almp3)" = "$version"
 check "pkg-config gives the system header folder" test "$(pkg-config --variable=includedir almp3)" = /usr/include
 
@@ -149,6 +158,10 @@ cp /usr/share/doc/libalmp3-dev/examples/play_mp3stream.c "$work/"
 check "example builds against the installed package" \
     cc -Wall -Wextra -Werror "$work/play_mp3stream.c" $(pkg-config --cflags --libs almp3) -o "$work/play"
 check "example plays a tone through the installed library" play_headless "$work" "$work/play" "$work/tone.mp3"
+check "captured sound is the tone, 3 to 4 seconds long" sound_of_tone "$work" 3 4
+check "example builds with the installed CMake package" build_with_cmake "$work/cmake" "$work/play_mp3stream.c"
+check "example built with CMake plays the tone through the installed library" \
+    play_headless "$work" "$work/cmake/build/app" "$work/tone.mp3"
 check "captured sound is the tone, 3 to 4 seconds long" sound_of_tone "$work" 3 4
 
 echo "=== removed with apt-get"
