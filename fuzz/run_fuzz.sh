@@ -14,7 +14,7 @@ build=$(cd "${1:?usage: run_fuzz.sh BUILD_DIR SECONDS [TARGET...]}" && pwd)
 seconds=${2:?usage: run_fuzz.sh BUILD_DIR SECONDS [TARGET...]}
 shift 2
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(mp3stream mp3memory frames playlist)
+[ ${#targets[@]} -gt 0 ] || targets=(mp3stream mp3memory frames loop_tags playlist)
 
 # Inputs a little larger than a few frames reach every path; the playlist
 # target needs room for a line past the 511-byte limit.

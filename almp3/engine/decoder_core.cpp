@@ -2,6 +2,7 @@
 
 #include <mpg123.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -14,6 +15,17 @@ namespace {
 // libmpg123 answers MPG123_NEW_FORMAT once per format change; a few retries
 // are plenty, and the bound keeps a confused handle from looping forever.
 constexpr int kMaxFormatRetries = 4;
+
+// Samples per channel of one Layer III granule: a frame holds two in MPEG-1,
+// one in MPEG-2 and 2.5.
+constexpr int kGranuleSamples = 576;
+// Granules after a frame with a short reservoir whose sound still depends on
+// it: the next one overlaps that frame's filter-bank output, the one after
+// takes that one's output as its synthesis history.
+constexpr int kUnsettledGranules = 2;
+
+// What a frame that cannot be heard whole sounds like.
+const unsigned char kSilence[kMaxFramePcm] = {};
 
 // A new libmpg123 handle builds its decoding tables at its first frame,
 // which costs ten times the decoding of a frame; reopening the feed of a
@@ -79,8 +91,27 @@ bool open_handle(DecoderState *st) {
     return true;
 }
 
+// Keeps count of the bit reservoir behind the frame just decoded, and
+// silences its sound when the frame reached back past it or follows such a
+// frame too closely. Layer I and II frames hold no main data: a Layer III
+// frame after them finds no reservoir.
+void silence_unsettled(DecoderState *st, int frame_bytes, Pcm *pcm) {
+    const std::optional<MainData> md = read_main_data(st->header, st->input, frame_bytes);
+    if (!md) {
+        st->reservoir = 0;
+        return;
+    }
+    const bool short_reservoir = md->begin > st->reservoir;
+    const bool silent = short_reservoir || st->unsettled_granules > 0;
+    const int granules = header_samples(st->header) / kGranuleSamples;
+    st->unsettled_granules = short_reservoir ? kUnsettledGranules : std::max(0, st->unsettled_granules - granules);
+    st->reservoir = std::min(st->reservoir + md->bytes, kMaxMainDataBegin);
+    if (silent) pcm->data = kSilence;
+}
+
 // Decodes one whole, checked frame. On failure the handle's feed is reopened,
-// so nothing of the failed frame lingers inside libmpg123.
+// so nothing of the failed frame lingers inside libmpg123, which then holds
+// no reservoir either.
 CoreResult decode_whole_frame(DecoderState *st, int frame_bytes, Pcm *pcm) {
     mpg123_handle *h = st->handle;
     if (mpg123_feed(h, st->input, static_cast<size_t>(frame_bytes)) != MPG123_OK) return CoreResult::kBad;
@@ -92,9 +123,12 @@ CoreResult decode_whole_frame(DecoderState *st, int frame_bytes, Pcm *pcm) {
         rc = mpg123_decode_frame(h, &num, &audio, &bytes);
     if (rc != MPG123_OK || bytes > static_cast<size_t>(kMaxFramePcm)) {
         mpg123_open_feed(h);
+        st->reservoir = 0;
+        st->unsettled_granules = 0;
         return CoreResult::kBad;
     }
     *pcm = Pcm{audio, static_cast<int>(bytes)};
+    silence_unsettled(st, frame_bytes, pcm);
     return CoreResult::kFrame;
 }
 

@@ -46,6 +46,12 @@ struct DecoderState {
     mpg123_handle_struct *handle = nullptr;
     unsigned char *input = nullptr;  // kCoreInputCapacity bytes
     int held = 0;                    // bytes of input not yet decoded
+    // Layer III main data decoded since InitMP3, up to kMaxMainDataBegin:
+    // the bit reservoir libmpg123 holds.
+    int reservoir = 0;
+    // Granules still to be heard as silence after a frame whose main data
+    // began before the reservoir (see decode_frame).
+    int unsettled_granules = 0;
 };
 
 // Makes the state ready and empty. Returns false out of memory (the state is
@@ -63,12 +69,18 @@ void drop_held_input(DecoderState *state);
 void reset_core(DecoderState *state);
 
 // Appends input (may be null with input_len 0) and decodes at most one
-// frame; on kFrame *pcm shows its sound.
+// frame; on kFrame *pcm shows its sound. A Layer III frame whose main data
+// begins before the first byte fed since InitMP3 (after a seek or a
+// resynchronisation) is decoded, so that libmpg123 fills its reservoir, but
+// its sound is silence of the same length; so is the sound of the next two
+// granules (the next frame in MPEG-1, the next two in MPEG-2 and 2.5), whose
+// filter-bank overlap and synthesis history come from that frame.
 CoreResult decode_frame(DecoderState *state, const unsigned char *input, int input_len, Pcm *pcm);
 
-// decode_frame, the PCM copied into output, never more than output_capacity
-// bytes; a frame whose PCM does not fit is refused (kBad) and stays held, so
-// a call with more room decodes it. *produced is written on kFrame only.
+// decode_frame (silence included), the PCM copied into output, never more
+// than output_capacity bytes; a frame whose PCM does not fit is refused
+// (kBad) and stays held, so a call with more room decodes it. *produced is
+// written on kFrame only.
 CoreResult decodeMP3(DecoderState *state, const unsigned char *input, int input_len, unsigned char *output,
                      int output_capacity, int *produced);
 

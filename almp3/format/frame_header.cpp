@@ -95,6 +95,21 @@ int header_pcm_bytes(const FrameHeader &f) {
     return header_samples(f) * f.channels * kBytesPerSample;
 }
 
+std::optional<MainData> read_main_data(const FrameHeader &f, const unsigned char *frame, int frame_len) {
+    constexpr int kCrcBytes = 2;
+    // Side information bytes by [lsf][single channel].
+    static const int kSideInfoBytes[2][2] = {{32, 17}, {17, 9}};
+    if (f.layer != 3) return std::nullopt;
+    const bool has_crc = ((f.word >> 16) & 1) == 0;
+    const int side_info = kHeaderBytes + (has_crc ? kCrcBytes : 0);
+    const int main_data = side_info + kSideInfoBytes[f.lsf][f.channels == 1];
+    if (frame_len < main_data) return std::nullopt;
+    MainData md;
+    md.begin = f.lsf ? frame[side_info] : (frame[side_info] << 1) | (frame[side_info + 1] >> 7);
+    md.bytes = frame_len - main_data;
+    return md;
+}
+
 int frame_len_at(const unsigned char *data, int64_t pos, int64_t len) {
     if (pos < 0 || pos + kHeaderBytes > len) return 0;
     const FrameHeader f = read_header(be32(data + pos));

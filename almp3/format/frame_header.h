@@ -5,6 +5,7 @@
 #define ALMP3_FRAME_HEADER_H
 
 #include <cstdint>
+#include <optional>
 
 namespace almp3 {
 
@@ -42,6 +43,22 @@ int header_samples(const FrameHeader &f);
 
 // PCM bytes (16-bit, channels interleaved) one frame of this header gives.
 int header_pcm_bytes(const FrameHeader &f);
+
+// The farthest back, in bytes, a Layer III frame's main data may begin in
+// the bit reservoir (main_data_begin has 9 bits in MPEG-1, 8 in MPEG-2).
+constexpr int kMaxMainDataBegin = 511;
+
+// What a Layer III frame's side information tells of its main data.
+struct MainData {
+    int begin = 0;  // main_data_begin: bytes before the frame's own main data
+    int bytes = 0;  // main data in the frame: what follows header, CRC and
+                    // side information
+};
+
+// Reads it from the frame at `frame` (header first) of frame_len bytes with
+// header f, never past frame_len; nullopt for Layer I and II, or a frame too
+// short to hold its side information.
+std::optional<MainData> read_main_data(const FrameHeader &f, const unsigned char *frame, int frame_len);
 
 // The 4 bytes at p as a big-endian word.
 inline uint32_t be32(const unsigned char *p) {

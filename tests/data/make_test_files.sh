@@ -33,6 +33,9 @@ for khz in 44.1 48 32; do
     lame --quiet -V 4 -m m --resample "$khz" src44.wav "vbr${rate}m.mp3"; add "vbr${rate}m.mp3" "$rate" 1 3 1
 done
 
+# With a CRC after each header.
+lame --quiet -p -b 128 src44.wav crc44100s.mp3; add crc44100s.mp3 44100 2 3 0
+
 # MPEG-2 and MPEG-2.5 Layer III.
 for khz in 22.05 24 16 11.025 12 8; do
     rate=$(awk -v k="$khz" 'BEGIN { printf "%d", k * 1000 + 0.5 }')

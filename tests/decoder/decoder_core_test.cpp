@@ -3,6 +3,7 @@
 // line on every kind of file the encoders make.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "engine/decoder_core.h"
@@ -61,6 +62,17 @@ TEST(DecoderCore, MatchesTheReferenceDecoderOnEveryEncodedFile) {
         const int samples = f.layer == 3 && f.rate <= 24000 ? 576 : 1152;
         EXPECT_EQ(static_cast<size_t>(frames) * samples * f.channels, pcm.size());
     }
+}
+
+TEST(DecoderCore, LeavesTheFirstFrameOfACutLayer2StreamSounding) {
+    // Layer II has no bit reservoir to reach back into.
+    const auto l2 = read_bytes(encoded_path("l2_44100s.mp2"));
+    const auto at = find_first_frame(l2.data() + l2.size() / 2, kFirstFrameSearchLimit);
+    ASSERT_TRUE(at);
+    int frames = 0;
+    const auto pcm = decode_all(l2, static_cast<int>(l2.size() / 2) + at->offset, 333, &frames);
+    ASSERT_GE(pcm.size(), 2304u);
+    EXPECT_FALSE(std::all_of(pcm.begin(), pcm.begin() + 2304, [](int16_t v) { return v == 0; }));
 }
 
 TEST(DecoderCore, AnswersNeedMoreUntilTheWholeFrameIsHeld) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <string>
 
 #include "stream_feeder.h"
 #include "test_files.h"
@@ -50,6 +51,28 @@ TEST(StreamDecode, BlocksSmallForTheBufferStillPlayToTheEndWithoutGaps) {
     ASSERT_GE(run.pcm.size(), ref.size());
     const std::vector<int16_t> head(run.pcm.begin(), run.pcm.begin() + static_cast<long>(ref.size()));
     EXPECT_LE(max_sample_diff(head, ref), 1);
+}
+
+TEST(StreamDecode, AStreamCutInTheMiddlePlaysSilenceUntilItsFramesAreWhole) {
+    // Side information of MPEG-1, 2 and 2.5, stereo and mono, VBR, and
+    // behind a CRC, where libmpg123 garbles one frame more (not compared).
+    for (const char *name : {"cbr44100s.mp3", "vbr48000s.mp3", "cbr32000m.mp3", "cbr22050s.mp3", "vbr16000m.mp3",
+                             "cbr11025s.mp3", "crc44100s.mp3"}) {
+        SCOPED_TRACE(name);
+        const CutFile cut = cut_layer3_file(name);
+        ASSERT_GT(cut.silent_samples, 0u);
+        const ProtocolRun run = run_protocol(cut.bytes);
+        EXPECT_EQ(static_cast<size_t>(run.frames) * cut.frame_pcm_bytes / 2, cut.expected.size());
+        ASSERT_GE(run.pcm.size(), cut.expected.size());
+        const auto silent_end = run.pcm.begin() + static_cast<long>(cut.silent_samples);
+        EXPECT_TRUE(std::all_of(run.pcm.begin(), silent_end, [](int16_t v) { return v == 0; }));
+        const bool crc = std::string(name) == "crc44100s.mp3";
+        const long from = static_cast<long>(cut.silent_samples) + (crc ? cut.frame_pcm_bytes / 2 : 0);
+        const auto expected_end = run.pcm.begin() + static_cast<long>(cut.expected.size());
+        EXPECT_LE(max_sample_diff(std::vector<int16_t>(run.pcm.begin() + from, expected_end),
+                                  std::vector<int16_t>(cut.expected.begin() + from, cut.expected.end())),
+                  1);
+    }
 }
 
 }  // namespace

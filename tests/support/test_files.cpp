@@ -83,6 +83,37 @@ std::vector<int16_t> command_line_decode_bytes(const std::vector<unsigned char> 
     return pcm;
 }
 
+size_t cut_off_frames(const std::vector<unsigned char> &bytes, size_t from) {
+    size_t silent = 0, fed = 0, i = 0;
+    for (const MpegFrame &f : mpeg_frames(bytes, from)) {
+        const unsigned char *h = bytes.data() + f.offset;
+        const bool layer3 = (h[1] & 0x06) == 0x02;
+        if (!layer3 || fed > 511) break;
+        const bool lsf = f.samples == 576, mono = f.channels == 1;
+        const int side = h[1] & 1 ? 4 : 6;  // after the CRC when the protection bit is 0
+        const size_t begin = lsf ? h[side] : h[side] << 1 | h[side + 1] >> 7;
+        if (begin > fed) silent = i + 1 + (lsf ? 2 : 1);
+        fed += f.length - static_cast<size_t>(side + (lsf ? (mono ? 9 : 17) : (mono ? 17 : 32)));
+        ++i;
+    }
+    return silent;
+}
+
+CutFile cut_layer3_file(const std::string &name) {
+    const std::vector<unsigned char> file = read_bytes(encoded_path(name));
+    const std::vector<int16_t> ref = reference_pcm(name);
+    const std::vector<MpegFrame> frames = mpeg_frames(file);
+    CutFile cut;
+    if (frames.empty() || ref.size() % frames.size() != 0) return cut;
+    const size_t middle = frames.size() / 2, frame_samples = ref.size() / frames.size();
+    cut.bytes.assign(file.begin() + static_cast<long>(frames[middle].offset), file.end());
+    cut.expected.assign(ref.begin() + static_cast<long>(middle * frame_samples), ref.end());
+    cut.frame_pcm_bytes = static_cast<int>(frame_samples * 2);
+    cut.silent_samples = std::min(cut_off_frames(cut.bytes) * frame_samples, cut.expected.size());
+    std::fill(cut.expected.begin(), cut.expected.begin() + static_cast<long>(cut.silent_samples), 0);
+    return cut;
+}
+
 std::vector<unsigned char> sync_free_bytes(size_t n, unsigned seed) {
     std::mt19937 rng(seed);
     std::vector<unsigned char> out(n);

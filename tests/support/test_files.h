@@ -63,6 +63,23 @@ int frames_within(const std::vector<unsigned char> &bytes, size_t len);
 // bytes of tag body (zeros; and a 10-byte footer when asked), then the data.
 std::vector<unsigned char> with_id3v2(const std::vector<unsigned char> &data, int size, bool footer);
 
+// Frames from the first of mpeg_frames(bytes, from) on that a decoder fed
+// only the bytes from there plays as silence, by the header and side-information
+// bits: Layer III frames whose main data begins before the first byte (as
+// in a stream cut out of a longer one), and two granules more.
+size_t cut_off_frames(const std::vector<unsigned char> &bytes, size_t from = 0);
+
+// An encoded Layer III file cut at the frame boundary in its middle, and
+// what a decoder fed from there plays: the whole file's reference decode
+// from the cut, its cut-off frames silent.
+struct CutFile {
+    std::vector<unsigned char> bytes;
+    std::vector<int16_t> expected;
+    size_t silent_samples = 0;  // at the start of expected
+    int frame_pcm_bytes = 0;
+};
+CutFile cut_layer3_file(const std::string &name);
+
 std::vector<unsigned char> read_bytes(const std::string &path);
 std::vector<int16_t> read_pcm(const std::string &path);
 
