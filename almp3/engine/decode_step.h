@@ -48,6 +48,8 @@ public:
     // A fresh core, no search under way, no tag being passed over: for a
     // new place in the data.
     void restart();
+    // The next len bytes, at a frame boundary, are passed over unfed.
+    void pass_over_next(int64_t len) { skip_left_ = len; }
     // A new search limit: the search under way, if any, starts counting
     // again (at every start of playback).
     void new_search() { searched_ = 0; }

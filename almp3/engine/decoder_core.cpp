@@ -105,7 +105,11 @@ void silence_unsettled(DecoderState *st, int frame_bytes, Pcm *pcm) {
     const bool silent = short_reservoir || st->unsettled_granules > 0;
     const int granules = header_samples(st->header) / kGranuleSamples;
     st->unsettled_granules = short_reservoir ? kUnsettledGranules : std::max(0, st->unsettled_granules - granules);
-    st->reservoir = std::min(st->reservoir + md->bytes, kMaxMainDataBegin);
+    // libmpg123 joins to each frame's main data the main_data_begin bytes
+    // before it, copied from the end of what the previous frame held: the
+    // next frame can reach back into this frame's main data and into what
+    // of the joined bytes was sound.
+    st->reservoir = md->bytes + std::min(md->begin, st->reservoir);
     if (silent) pcm->data = kSilence;
 }
 

@@ -52,7 +52,6 @@ PlayResult Output::play(const Format &format, int buffer_len, int vol, int pan, 
     if (!stream_) return PlayResult::kOk;
     buffer_ = nullptr;
     written_ = 0;
-    pending_len_ = 0;
     countdown_ = 0;
     end_result_ = PollResult::kFinished;
     if (speed != kNormalSpeed) adjust_sample(stream_->samp, vol, pan, speed, TRUE);
@@ -70,7 +69,8 @@ void Output::stop() {
     paused_ = false;
     buffer_ = nullptr;
     written_ = 0;
-    pending_len_ = 0;
+    // The PCM kept for the next buffer stays: it is the sound the next play
+    // starts with.
 }
 
 void Output::adjust(int vol, int pan, int speed) {
@@ -141,7 +141,14 @@ void Output::hand_back() {
     written_ = 0;
 }
 
-PollResult Output::silent_buffer() {
+PollResult Output::tail_buffer() {
+    // Sound kept from the last full buffer plays before the silence.
+    if (pending_len_ > 0) {
+        flush_pending();
+        fill_silence(buffer_ + written_, capacity_ - written_);
+        hand_back();
+        return PollResult::kOk;
+    }
     fill_silence(buffer_, capacity_);
     hand_back();
     if (--countdown_ > 0) return PollResult::kOk;

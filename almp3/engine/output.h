@@ -66,7 +66,7 @@ public:
     PollResult poll(FillFn &&fill, bool tail_wanted = true) {
         if (!stream_) return PollResult::kNotPlaying;
         if (!take_buffer()) return PollResult::kOk;
-        if (countdown_ > 0 && (tail_wanted || end_result_ != PollResult::kFinished)) return silent_buffer();
+        if (countdown_ > 0 && (tail_wanted || end_result_ != PollResult::kFinished)) return tail_buffer();
         countdown_ = 0;
         flush_pending();
         return finish(full() ? FillEnd::kFull : fill());
@@ -75,6 +75,8 @@ public:
     // Puts decoded (signed) PCM into the buffer, keeping what does not fit.
     void put(const Pcm &pcm);
     bool full() const { return written_ >= capacity_; }
+    // Bytes of PCM kept for the next buffer.
+    int pending_bytes() const { return pending_len_; }
     // Forgets the PCM kept for the next buffer: the place has changed.
     void drop_pending() { pending_len_ = 0; }
     // A silent tail is under way.
@@ -83,7 +85,7 @@ public:
 private:
     bool take_buffer();
     void flush_pending();
-    PollResult silent_buffer();
+    PollResult tail_buffer();
     PollResult finish(FillEnd end);
     void hand_back();
 

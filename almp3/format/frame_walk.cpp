@@ -23,37 +23,47 @@ int64_t next_confirmed_frame(const unsigned char *data, int64_t from, int64_t le
     return -1;
 }
 
-FrameWalk walk_frames(const unsigned char *data, int64_t len) {
-    FrameWalk w;
-    int first_bitrate = -1;
-    int64_t pos = 0;
+int FrameCursor::next() {
     while (pos < len) {
         const int n = frame_len_at(data, pos, len);
         if (n > 0) {
             if (pos + n > len) break;
-            const int bitrate = static_cast<int>((be32(data + pos) >> 12) & 15);
-            if (first_bitrate < 0) first_bitrate = bitrate;
-            w.one_bitrate = w.one_bitrate && bitrate == first_bitrate;
-            ++w.frames;
-            w.frame_bytes += n;
+            frame_at = pos;
             pos += n;
-            w.audio_end = pos;
-            continue;
+            return n;
         }
         const Gap g = gap_at(data, pos, len);
         if (g.len > 0) {
             pos += g.len;
             continue;
         }
-        const int64_t next = next_confirmed_frame(data, pos, len, kResyncSearchLimit);
-        if (next < 0) {
+        const int64_t found = next_confirmed_frame(data, pos, len, kResyncSearchLimit);
+        if (found < 0) {
             // Rubbish past the search limit: damage when frames follow it,
             // else simply the end of the audio.
-            w.damaged = next_confirmed_frame(data, pos + kResyncSearchLimit, len, len) >= 0;
+            damaged = next_confirmed_frame(data, pos + kResyncSearchLimit, len, len) >= 0;
             break;
         }
-        pos = next;
+        pos = found;
     }
+    pos = len;
+    return 0;
+}
+
+FrameWalk walk_frames(const unsigned char *data, int64_t len, std::vector<int32_t> *index) {
+    FrameWalk w;
+    int first_bitrate = -1;
+    FrameCursor c{data, len};
+    for (int n; (n = c.next()) > 0;) {
+        if (index && w.frames % kFrameIndexStep == 0) index->push_back(static_cast<int32_t>(c.frame_at));
+        const int bitrate = static_cast<int>((be32(data + c.frame_at) >> 12) & 15);
+        if (first_bitrate < 0) first_bitrate = bitrate;
+        w.one_bitrate = w.one_bitrate && bitrate == first_bitrate;
+        ++w.frames;
+        w.frame_bytes += n;
+        w.audio_end = c.frame_at + n;
+    }
+    w.damaged = c.damaged;
     return w;
 }
 

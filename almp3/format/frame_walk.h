@@ -6,6 +6,7 @@
 #define ALMP3_FRAME_WALK_H
 
 #include <cstdint>
+#include <vector>
 
 namespace almp3 {
 
@@ -23,8 +24,27 @@ struct FrameWalk {
     bool damaged = false;
 };
 
+// Frames one entry of a frame index stands for: the index keeps the offset
+// of every 16th frame, 4 bytes per 16 frames (under 1 % of the data even
+// for frames of 48 bytes: 0.52 %).
+constexpr int kFrameIndexStep = 16;
+
+// Steps from frame to frame as the walk does, from pos on.
+struct FrameCursor {
+    const unsigned char *data;
+    int64_t len;
+    int64_t pos = 0;        // where the search for the next frame goes on
+    int64_t frame_at = -1;  // the offset of the frame next() found
+    bool damaged = false;   // stopped at damage with frames after it
+    // The length of the next whole frame (its offset in frame_at), or 0 at
+    // the end of the audio.
+    int next();
+};
+
 // Walks data[0, len), which starts with a frame or with what lies before one.
-FrameWalk walk_frames(const unsigned char *data, int64_t len);
+// With an index, puts the offset of every kFrameIndexStep-th frame there
+// (frames 0, 16, 32, ...).
+FrameWalk walk_frames(const unsigned char *data, int64_t len, std::vector<int32_t> *index = nullptr);
 
 // True when a frame of n bytes at data[pos] is confirmed by what follows it:
 // the end of the data at hand, another frame header, or a tag.

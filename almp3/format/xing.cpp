@@ -18,12 +18,30 @@ constexpr int64_t kLongestFrameLen = 2881;
 // tag). A second song joined on is rarely that short.
 constexpr int64_t kByteCountSlackDivisor = 4;
 constexpr int kTocScale = 256;
+// The LAME tag: a 9-byte encoder name ("LAME3.100", or "Lavf"/"Lavc" from
+// other encoders writing the same layout), 12 bytes of encoding details, then
+// 12 bits of encoder delay and 12 bits of padding.
+constexpr int kLameDelayAt = 21;
+constexpr int kLameDelayBytes = 3;
 constexpr int kPercent = 100;
 
 int xing_distance(const FrameHeader &f) {
     const bool mono = f.mode == 3;
     if (f.lsf == 0) return mono ? 21 : 36;
     return mono ? 13 : 21;
+}
+
+bool lame_name_at(const unsigned char *p) {
+    return std::memcmp(p, "LAME", 4) == 0 || std::memcmp(p, "Lavf", 4) == 0 || std::memcmp(p, "Lavc", 4) == 0;
+}
+
+void read_lame(const unsigned char *frame, int avail, const unsigned char *at, XingInfo *x) {
+    const int64_t offset = at - frame;
+    if (offset + kLameDelayAt + kLameDelayBytes > avail || !lame_name_at(at)) return;
+    const unsigned char *d = at + kLameDelayAt;
+    x->has_lame = true;
+    x->encoder_delay = (d[0] << 4) | (d[1] >> 4);
+    x->encoder_padding = ((d[1] & 0x0F) << 8) | d[2];
 }
 
 }  // namespace
@@ -45,7 +63,8 @@ std::optional<XingInfo> read_xing(const unsigned char *frame, int avail, const F
     if (flags & kXingFrames) { x.frames = static_cast<int>(be32(p)); p += kCountBytes; }
     if (flags & kXingBytes) { x.bytes = static_cast<int>(be32(p)); p += kCountBytes; }
     if (flags & kXingToc) { std::memcpy(x.toc, p, kXingTocEntries); p += kXingTocEntries; }
-    if (flags & kXingScale) x.scale = static_cast<int>(be32(p));
+    if (flags & kXingScale) { x.scale = static_cast<int>(be32(p)); p += kCountBytes; }
+    read_lame(frame, avail, p, &x);
     return x;
 }
 

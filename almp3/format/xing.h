@@ -24,9 +24,14 @@ struct XingInfo {
     int bytes;   // when flags & kXingBytes: the audio's bytes, header's frame included
     int scale;   // when flags & kXingScale, else -1
     unsigned char toc[kXingTocEntries];  // when flags & kXingToc
+    // The LAME tag that encoders write behind the header's fields: the
+    // samples the encoder put in front of the sound and after it.
+    bool has_lame = false;
+    int encoder_delay = 0;
+    int encoder_padding = 0;
 };
 
-// Reads a Xing header inside the frame with header f that starts at frame[0],
+// Reads a Xing header, and the LAME tag behind it, inside the frame with header f that starts at frame[0],
 // of which avail bytes are at hand. Nothing when there is none or it would
 // extend past avail.
 std::optional<XingInfo> read_xing(const unsigned char *frame, int avail, const FrameHeader &f);

@@ -6,6 +6,8 @@
 #include <new>
 
 #include "format/frame_walk.h"
+#include "format/loop_tags.h"
+#include "format/timing.h"
 #include "format/tags.h"
 #include "memory/mp3memory_record.h"
 
@@ -18,10 +20,28 @@ namespace {
 // with the last frame. Damage with frames after it stays inside the data,
 // where playback reports it.
 void walk(Mp3Memory &m) {
-    const FrameWalk w = walk_frames(m.first_frame, m.audio_len);
-    m.frame_count = static_cast<int>(w.frames);
+    const FrameWalk w = walk_frames(m.first_frame, m.audio_len, &m.frame_index);
+    m.frame_count = static_cast<int>(w.frames) - m.info_frames;
     m.damaged = w.damaged;
     if (!w.damaged) m.audio_len = static_cast<int>(w.audio_end);
+}
+
+// The timeline of the frames counted, and the loop region: the one the
+// first of the leading ID3v2 tags to give one holds, else the whole of it.
+void set_timeline(Mp3Memory &m, const unsigned char *data, int64_t lead) {
+    m.timeline = make_timeline(m.xing, m.engine.format.samples_per_frame, m.frame_count);
+    m.loop_start = 0;
+    m.loop_end = m.timeline.length();
+    for (int64_t at = 0; at < lead;) {
+        const int64_t n = id3v2_tag_len(data + at, lead - at);
+        if (n <= 0) break;
+        if (const auto region = loop_region(read_loop_tags(data + at, std::min(n, lead - at)), m.loop_end)) {
+            m.loop_start = region->first;
+            m.loop_end = region->second;
+            break;
+        }
+        at += n;
+    }
 }
 
 }  // namespace
@@ -52,8 +72,14 @@ Mp3Memory *almp3_create_mp3(const void *data, int data_len) {
     m->audio_len = len - first->offset;
     m->lead_len = static_cast<int>(lead) + first->offset;
     m->xing = read_xing(m->first_frame, m->audio_len, first->header);
+    // The Info/Xing frame holds no sound: decoding starts behind it.
+    m->info_frames = m->xing ? 1 : 0;
     walk(*m);
+    if (m->frame_count <= 0) return nullptr;
     m->trail_len = data_len - m->lead_len - m->audio_len;
+    set_timeline(*m, static_cast<const unsigned char *>(data), lead);
+    rewind_object(*m);
+    restart_core(*m);
     return m.release();
 }
 
@@ -132,4 +158,18 @@ AUDIOSTREAM *almp3_get_audiostream_mp3(Mp3Memory *mp3) {
 void *almp3_get_output_wave_mp3(Mp3Memory *mp3, int *size_out) {
     Hold hold(mp3->engine.lock);
     return mp3->engine.output.wave(size_out);
+}
+
+int almp3_set_loop_points_mp3(Mp3Memory *mp3, int start, int end) {
+    Hold hold(mp3->engine.lock);
+    if (start < 0 || end <= start || end > mp3->timeline.length()) return ALMP3_LOOP_POINTS_REFUSED;
+    mp3->loop_start = start;
+    mp3->loop_end = end;
+    return ALMP3_LOOP_POINTS_SET;
+}
+
+void almp3_get_loop_points_mp3(Mp3Memory *mp3, int *start, int *end) {
+    Hold hold(mp3->engine.lock);
+    if (start) *start = clamp_to_int(mp3->loop_start);
+    if (end) *end = clamp_to_int(mp3->loop_end);
 }

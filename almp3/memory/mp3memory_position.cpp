@@ -1,12 +1,11 @@
-// Where playback of the in-memory object stands, how long its data is, and
-// moving the position. The length is the frames the header walk counted,
-// timed exactly; byte places come from the Xing table of contents when the
-// data has one that fits it, else from the data's mean frame length. The
-// decoding that follows copes with a place that is not a frame boundary.
+// Where playback of the in-memory object stands, how long its sound is, and
+// moving the position, all on the timeline and exact to the sample: a time
+// or frame seek lands on its sample, a byte seek on the first frame that
+// starts at or after its byte.
 #include <algorithm>
-#include <climits>
 #include <cstdint>
 
+#include "format/frame_walk.h"
 #include "format/timing.h"
 #include "memory/mp3memory_record.h"
 
@@ -14,60 +13,43 @@ namespace almp3 {
 
 namespace {
 
-int64_t frames_in_msecs(const Mp3Memory &m, int64_t msecs) {
-    return msecs_to_frames(msecs, m.engine.format.samples_per_frame, m.engine.format.freq);
+int64_t msecs_to_samples(const Mp3Memory &m, int64_t msecs) {
+    return msecs * m.engine.format.freq / kMsecsPerSec;
 }
 
-// Offset of frame f by the table of contents, or -1 when the data has no
-// table, or a Xing header whose counts do not describe the data.
-int64_t table_offset(const Mp3Memory &m, int64_t f) {
-    const XingInfo *x = m.xing ? &*m.xing : nullptr;
-    const bool usable = x && (x->flags & kXingToc) && xing_fits(*x, m.audio_len) && f < m.frame_count;
-    return usable ? xing_toc_offset(*x, f, m.frame_count, m.audio_len) : -1;
+int64_t samples_to_msecs(const Mp3Memory &m, int64_t samples) {
+    return samples * kMsecsPerSec / m.engine.format.freq;
 }
 
-// The constant-rate estimate: frames of the data's mean frame length.
-int64_t estimated_offset(const Mp3Memory &m, int64_t frames) {
-    return frames * m.audio_len / m.frame_count;
+// A place outside the sound does nothing.
+void seek_sample(Mp3Memory &m, int64_t t) {
+    if (t < 0 || t >= m.timeline.length()) return;
+    move_to_sample(m, t);
 }
 
-// Every estimate is kept inside the data: a relative move from a place the
-// table chose could otherwise point before the first frame or past the end.
-void set_read_offset(Mp3Memory &m, int64_t offset) {
-    m.read_pos = static_cast<int>(std::clamp<int64_t>(offset, 0, m.audio_len));
-}
-
-void go_to_frame(Mp3Memory &m, int64_t f) {
+void seek_frame(Mp3Memory &m, int64_t f) {
     if (f < 0 || f >= m.frame_count) return;
-    int64_t offset = table_offset(m, f);
-    if (offset < 0) offset = estimated_offset(m, f);
-    set_read_offset(m, offset);
-    m.frame_pos = static_cast<int>(f);
-    m.restart_pending = true;
+    const int64_t t = m.timeline.frame_start(f);
+    if (t < m.timeline.length()) move_to_sample(m, t);
 }
 
-void move_by_frames(Mp3Memory &m, int64_t d) {
-    const int64_t target = m.frame_pos + d;
-    if (target < 0 || target >= m.frame_count) return;
-    int64_t offset = table_offset(m, target);
-    // The constant-rate move keeps read_pos's lead over the decoded frames.
-    if (offset < 0) offset = m.read_pos + (d < 0 ? -estimated_offset(m, -d) : estimated_offset(m, d));
-    set_read_offset(m, offset);
-    m.frame_pos = static_cast<int>(target);
-    m.restart_pending = true;
-}
+int64_t current_frame(const Mp3Memory &m) { return position_frame(m); }
 
 // p counts from the first frame; a place inside the leading tag means the
-// first frame.
-void go_to_byte(Mp3Memory &m, int64_t p) {
+// first frame. The frame found there is the first that starts at or after p.
+void seek_byte(Mp3Memory &m, int64_t p) {
     if (p < -int64_t{m.lead_len} || p >= m.audio_len) return;
-    m.restart_pending = true;
     p = std::max<int64_t>(p, 0);
-    m.read_pos = static_cast<int>(p);
-    m.frame_pos = static_cast<int>(p * m.frame_count / m.audio_len);
+    int64_t lo = 0;
+    int64_t hi = m.frame_count;  // frame_offset(hi) is the audio's end
+    while (lo < hi) {
+        const int64_t mid = lo + (hi - lo) / 2;
+        if (frame_offset(m, mid) < p) lo = mid + 1;
+        else hi = mid;
+    }
+    if (lo >= m.frame_count) return;
+    move_to_sample(m, std::min(m.timeline.frame_start(lo), std::max<int64_t>(0, m.timeline.length() - 1)));
 }
-
-int64_t length_msecs(const Mp3Memory &m) { return frames_to_msecs(m.frame_count, m.engine.format.samples_per_frame, m.engine.format.freq); }
 
 }  // namespace
 
@@ -81,70 +63,74 @@ int almp3_get_msecs_per_frame_mp3(Mp3Memory *mp3) {
 
 int almp3_get_pos_frames_mp3(Mp3Memory *mp3) {
     Hold hold(mp3->engine.lock);
-    return mp3->frame_pos;
+    return clamp_to_int(current_frame(*mp3));
 }
 
 int almp3_get_pos_msecs_mp3(Mp3Memory *mp3) {
     Hold hold(mp3->engine.lock);
-    return clamp_to_int(frames_to_msecs(mp3->frame_pos, mp3->engine.format.samples_per_frame, mp3->engine.format.freq));
+    return clamp_to_int(samples_to_msecs(*mp3, position(*mp3)));
 }
 
 int almp3_get_pos_secs_mp3(Mp3Memory *mp3) { return almp3_get_pos_msecs_mp3(mp3) / kMsecsPerSec; }
 
 int almp3_get_pos_bytes_mp3(Mp3Memory *mp3) {
     Hold hold(mp3->engine.lock);
-    return mp3->read_pos + mp3->lead_len;
+    return clamp_to_int(position_offset(*mp3) + mp3->lead_len);
 }
 
 int almp3_get_length_frames_mp3(Mp3Memory *mp3) { return mp3->frame_count; }
 
-int almp3_get_length_msecs_mp3(Mp3Memory *mp3) { return clamp_to_int(length_msecs(*mp3)); }
+int almp3_get_length_msecs_mp3(Mp3Memory *mp3) {
+    return clamp_to_int(samples_to_msecs(*mp3, mp3->timeline.length()));
+}
 
-int almp3_get_length_secs_mp3(Mp3Memory *mp3) { return clamp_to_int(length_msecs(*mp3) / kMsecsPerSec); }
+int almp3_get_length_secs_mp3(Mp3Memory *mp3) { return almp3_get_length_msecs_mp3(mp3) / kMsecsPerSec; }
 
 int almp3_get_length_bytes_mp3(Mp3Memory *mp3) { return mp3->audio_len + mp3->lead_len + mp3->trail_len; }
 
 void almp3_rewind_mp3(Mp3Memory *mp3) {
     Hold hold(mp3->engine.lock);
-    rewind_object(*mp3);
+    move_to_sample(*mp3, 0);
 }
 
 void almp3_seek_abs_frames_mp3(Mp3Memory *mp3, int frame) {
     Hold hold(mp3->engine.lock);
-    go_to_frame(*mp3, frame);
+    seek_frame(*mp3, frame);
 }
 
 void almp3_seek_abs_msecs_mp3(Mp3Memory *mp3, int msecs) {
     Hold hold(mp3->engine.lock);
-    go_to_frame(*mp3, frames_in_msecs(*mp3, msecs));
+    seek_sample(*mp3, msecs_to_samples(*mp3, msecs));
 }
 
 void almp3_seek_abs_secs_mp3(Mp3Memory *mp3, int secs) {
     Hold hold(mp3->engine.lock);
-    go_to_frame(*mp3, frames_in_msecs(*mp3, int64_t{secs} * kMsecsPerSec));
+    seek_sample(*mp3, int64_t{secs} * mp3->engine.format.freq);
 }
 
 void almp3_seek_abs_bytes_mp3(Mp3Memory *mp3, int bytes) {
     Hold hold(mp3->engine.lock);
-    go_to_byte(*mp3, bytes);
+    seek_byte(*mp3, bytes);
 }
 
 void almp3_seek_rel_frames_mp3(Mp3Memory *mp3, int frames) {
     Hold hold(mp3->engine.lock);
-    move_by_frames(*mp3, frames);
+    seek_frame(*mp3, current_frame(*mp3) + frames);
 }
 
 void almp3_seek_rel_msecs_mp3(Mp3Memory *mp3, int msecs) {
     Hold hold(mp3->engine.lock);
-    move_by_frames(*mp3, frames_in_msecs(*mp3, msecs));
+    // The move, truncated toward zero, in either direction.
+    const int64_t d = msecs < 0 ? -msecs_to_samples(*mp3, -int64_t{msecs}) : msecs_to_samples(*mp3, msecs);
+    seek_sample(*mp3, position(*mp3) + d);
 }
 
 void almp3_seek_rel_secs_mp3(Mp3Memory *mp3, int secs) {
     Hold hold(mp3->engine.lock);
-    move_by_frames(*mp3, frames_in_msecs(*mp3, int64_t{secs} * kMsecsPerSec));
+    seek_sample(*mp3, position(*mp3) + int64_t{secs} * mp3->engine.format.freq);
 }
 
 void almp3_seek_rel_bytes_mp3(Mp3Memory *mp3, int bytes) {
     Hold hold(mp3->engine.lock);
-    go_to_byte(*mp3, int64_t{mp3->read_pos} + bytes);
+    seek_byte(*mp3, position_offset(*mp3) + bytes);
 }

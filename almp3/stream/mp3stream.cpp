@@ -78,7 +78,10 @@ Mp3Stream *almp3_create_mp3stream(const void *data, int len, int is_last) {
     s->last_len = is_last ? len : kNotFinal;
     // The Xing header is read from the first block only.
     s->xing = read_xing(bytes + first->offset, len - first->offset, first->header);
-    s->frame_count = s->xing && (s->xing->flags & kXingFrames) ? s->xing->frames : -1;
+    // The Info/Xing frame holds no sound: it is passed over unfed.
+    s->info_frames = s->xing ? 1 : 0;
+    if (s->xing) s->engine.step.pass_over_next(s->engine.format.frame_len);
+    s->timeline = make_timeline(s->xing, s->engine.format.samples_per_frame, -1);
     s->first_walk = walk_first_block(*s, bytes, len);
     return s.release();
 }

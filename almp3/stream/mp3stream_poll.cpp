@@ -61,8 +61,10 @@ FillEnd fill(Mp3Stream &s) {
         s.read_pos = static_cast<int>(src.pos);
         if (r == Step::kDamaged) return FillEnd::kDamaged;
         if (r == Step::kExhausted) return exhausted(s);
+        const int64_t first = int64_t{s.frame_pos} * s.timeline.samples_per_frame;
         ++s.frame_pos;
-        out.put(pcm);
+        const Pcm sound = s.timeline.sound(pcm, first, s.timeline.begin, -1, s.engine.format.bytes_per_sample_frame());
+        if (sound.bytes > 0) out.put(sound);
     }
     // A full buffer in two-block mode past the current block's end moves on
     // to the next block. In one-block mode the end of the data is left to

@@ -1,8 +1,9 @@
 // Positions, lengths and seek offsets of the streaming object. The object
 // never sees the whole source, so lengths and seeks work from the first
 // block's frames, the Xing header and the source size the caller gives.
-// Times are samples divided by the rate, exact to the millisecond. Nothing
-// here changes the object.
+// Times count samples of the timeline (the Info frame, and the delay and
+// padding its LAME tag gives, are no sound); frame numbers count audio
+// frames. Nothing here changes the object.
 #include <algorithm>
 #include <climits>
 #include <cstdint>
@@ -49,10 +50,15 @@ int64_t estimated_offset(const Mp3Stream &s, int64_t f) {
     return f * s.first_walk.frame_bytes / s.first_walk.frames;
 }
 
+// Frames in the source, the Info frame counted.
 int64_t frames_in_source(const Mp3Stream &s, int total_bytes) {
     const int64_t audio = audio_bytes(s, total_bytes);
     const XingInfo *x = fitting_xing(s, audio);
     return x ? xing_total_frames(*x) : estimated_frames(s, audio);
+}
+
+int64_t audio_frames_in_source(const Mp3Stream &s, int total_bytes) {
+    return std::max<int64_t>(0, frames_in_source(s, total_bytes) - s.info_frames);
 }
 
 // Source offset of a target frame, or ALMP3_SEEK_OUTSIDE outside the
@@ -78,12 +84,16 @@ int seek_frame(const Mp3Stream &s, int64_t target, bool relative, int64_t amount
     return offset > INT_MAX ? ALMP3_SEEK_OUTSIDE : static_cast<int>(offset);
 }
 
+// target and amount count audio frames; the table and the estimates count
+// the Info frame too.
 int seek_abs(const Mp3Stream &s, int64_t target, int total_bytes) {
-    return seek_frame(s, target, false, target, total_bytes);
+    if (target < 0) return ALMP3_SEEK_OUTSIDE;
+    return seek_frame(s, target + s.info_frames, false, target + s.info_frames, total_bytes);
 }
 
 int seek_rel(const Mp3Stream &s, int64_t amount, int total_bytes) {
-    return seek_frame(s, s.frame_pos + amount, true, amount, total_bytes);
+    if (s.frame_pos + amount < 0) return ALMP3_SEEK_OUTSIDE;
+    return seek_frame(s, s.frame_pos + amount + s.info_frames, true, amount, total_bytes);
 }
 
 int seek_byte(const Mp3Stream &s, int64_t p, int total_bytes) {
@@ -91,12 +101,24 @@ int seek_byte(const Mp3Stream &s, int64_t p, int total_bytes) {
     return p < 0 ? 0 : static_cast<int>(p);
 }
 
+// The audio frame that holds the timeline's sample at msecs.
 int64_t msecs_to_target(const Mp3Stream &s, int64_t msecs) {
+    const int64_t t = msecs * s.engine.format.freq / kMsecsPerSec;
+    return s.timeline.frame_of(t);
+}
+
+// A relative move in audio frames: the whole frames in msecs.
+int64_t msecs_to_amount(const Mp3Stream &s, int64_t msecs) {
     return msecs_to_frames(msecs, s.engine.format.samples_per_frame, s.engine.format.freq);
 }
 
 int64_t length_msecs(const Mp3Stream &s, int total_bytes) {
-    return frames_to_msecs(frames_in_source(s, total_bytes), s.engine.format.samples_per_frame, s.engine.format.freq);
+    const Timeline t = make_timeline(s.xing, s.engine.format.samples_per_frame, audio_frames_in_source(s, total_bytes));
+    return t.length() * kMsecsPerSec / s.engine.format.freq;
+}
+
+int64_t position_msecs(const Mp3Stream &s) {
+    return s.timeline.frame_start(s.frame_pos) * kMsecsPerSec / s.engine.format.freq;
 }
 
 }  // namespace
@@ -115,7 +137,7 @@ int almp3_get_pos_frames_mp3stream(Mp3Stream *s) {
 int almp3_get_pos_msecs_mp3stream(Mp3Stream *s) {
     Hold hold(s->engine.lock);
     // The exact time of the samples decoded so far.
-    return clamp_to_int(frames_to_msecs(s->frame_pos, s->engine.format.samples_per_frame, s->engine.format.freq));
+    return clamp_to_int(position_msecs(*s));
 }
 
 int almp3_get_pos_secs_mp3stream(Mp3Stream *s) { return almp3_get_pos_msecs_mp3stream(s) / kMsecsPerSec; }
@@ -131,7 +153,7 @@ int almp3_get_msecs_per_frame_mp3stream(Mp3Stream *s) {
 
 int almp3_get_length_frames_mp3stream(Mp3Stream *s, int total_bytes) {
     Hold hold(s->engine.lock);
-    return clamp_to_int(frames_in_source(*s, total_bytes));
+    return clamp_to_int(audio_frames_in_source(*s, total_bytes));
 }
 
 int almp3_get_length_msecs_mp3stream(Mp3Stream *s, int total_bytes) {
@@ -173,12 +195,12 @@ int almp3_seek_rel_frames_mp3stream(Mp3Stream *s, int frames, int total_bytes) {
 
 int almp3_seek_rel_msecs_mp3stream(Mp3Stream *s, int msecs, int total_bytes) {
     Hold hold(s->engine.lock);
-    return seek_rel(*s, msecs_to_target(*s, msecs), total_bytes);
+    return seek_rel(*s, msecs_to_amount(*s, msecs), total_bytes);
 }
 
 int almp3_seek_rel_secs_mp3stream(Mp3Stream *s, int secs, int total_bytes) {
     Hold hold(s->engine.lock);
-    return seek_rel(*s, msecs_to_target(*s, int64_t{secs} * kMsecsPerSec), total_bytes);
+    return seek_rel(*s, msecs_to_amount(*s, int64_t{secs} * kMsecsPerSec), total_bytes);
 }
 
 int almp3_seek_rel_bytes_mp3stream(Mp3Stream *s, int bytes, int total_bytes) {

@@ -14,6 +14,7 @@
 #include <optional>
 
 #include "engine/engine.h"
+#include "engine/timeline.h"
 #include "format/frame_walk.h"
 #include "format/xing.h"
 
@@ -40,9 +41,12 @@ struct Mp3Stream {
     int last_len = kNotFinal;  // valid bytes of the final block once given
     int lead_len = 0;          // bytes before the first frame
     std::optional<XingInfo> xing;
-    int frame_pos = 0;     // frames decoded since creation
+    int info_frames = 0;  // 1 when the first frame is an Info/Xing frame
+    // The timeline by the first frame's header and LAME tag (its end is not
+    // known: the source's size is not).
+    Timeline timeline;
+    int frame_pos = 0;     // audio frames decoded since creation
     int byte_pos = 0;      // source offset of the next byte to feed
-    int frame_count = -1;  // from the Xing header, or -1
     // The frames of the first block behind the first frame (and behind a
     // Xing header's own frame): the length estimate of a source without a
     // Xing header that fits it.

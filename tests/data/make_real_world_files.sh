@@ -6,9 +6,11 @@
 #
 #   make_real_world_files.sh OUTDIR
 #
-# For every file NAME, OUTDIR/NAME.ref is its reference decode (signed 16-bit
-# native order, the file's own rate and channels). OUTDIR/complete marks a
-# finished run.
+# For every file NAME, OUTDIR/NAME.ref is its reference decode: mpg123's
+# default (gapless) decode, signed 16-bit native order, the file's own rate
+# and channels. The layout files also have NAME.raw, every frame decoded
+# untrimmed (Info frames as silent frames). OUTDIR/complete marks a finished
+# run.
 set -euo pipefail
 out=${1:?usage: make_real_world_files.sh OUTDIR}
 mkdir -p "$out"
@@ -18,7 +20,8 @@ rm -f complete
 # Debian's own interpreter, where python3-mutagen is installed.
 py=/usr/bin/python3
 
-ref() { mpg123 -q --no-gapless --no-infoframe -e s16 -s "$1" > "$1.ref" 2>/dev/null; }
+ref() { mpg123 -q -e s16 -s "$1" > "$1.ref" 2>/dev/null; }
+raw() { mpg123 -q --no-gapless --no-infoframe -e s16 -s "$1" > "$1.raw" 2>/dev/null; }
 # A noise picture of about $2 bytes (PNG of random pixels, ~2.7 bytes each).
 picture() {
     local side
@@ -32,15 +35,15 @@ lame --quiet -b 128 song_a.wav cbr.mp3
 lame --quiet -b 128 song_b.wav cbr_b.mp3
 lame --quiet -V 2 song_a.wav vbr.mp3
 lame --quiet -b 128 -t song_a.wav cbr_no_info.mp3
-lame --quiet -V 2 -t song_a.wav vbr_no_xing.mp3; ref vbr_no_xing.mp3
+lame --quiet -V 2 -t song_a.wav vbr_no_xing.mp3
 
 # Cover pictures embedded by the encoder (ID3v2.3 APIC frames).
 picture cover60k.png 61440
 picture cover200k.png 204800
 picture cover1m.png 1048576
-lame --quiet -b 128 --ti cover60k.png song_a.wav cover_60k.mp3; ref cover_60k.mp3
-lame --quiet -V 2 --ti cover200k.png song_a.wav cover_200k.mp3; ref cover_200k.mp3
-lame --quiet -b 128 --ti cover1m.png song_a.wav cover_1m.mp3; ref cover_1m.mp3
+lame --quiet -b 128 --ti cover60k.png song_a.wav cover_60k.mp3
+lame --quiet -V 2 --ti cover200k.png song_a.wav cover_200k.mp3
+lame --quiet -b 128 --ti cover1m.png song_a.wav cover_1m.mp3
 lame --quiet -b 128 --ti cover60k.png song_b.wav cover_b.mp3
 
 "$py" - <<'EOF'
@@ -123,7 +126,11 @@ while not data[pos + 2] & 0x02:
     pos += 144000 * [0, 32, 40, 48, 56, 64, 80, 96, 112, 128][rate_index] // 44100
 open('padded_first.mp3', 'wb').write(data[pos:])
 EOF
-for f in padded_40k footer_v24 two_tags ape_cover lyrics3 zero_runs joined joined_cover padded_first; do ref "$f.mp3"; done
+for f in cover_60k cover_200k cover_1m padded_40k footer_v24 two_tags ape_cover lyrics3 zero_runs joined joined_cover \
+         vbr_no_xing padded_first; do
+    ref "$f.mp3"
+    raw "$f.mp3"
+done
 
 # The first frame of padded_first.mp3 must carry the padding bit.
 [ $(( $(od -An -tu1 -j2 -N1 padded_first.mp3) & 2 )) -eq 2 ]

@@ -6,8 +6,11 @@
 #
 # OUTDIR/manifest.txt lists one file per line: NAME RATE CHANNELS LAYER XING
 # (XING is 1 when the encoder wrote a "Xing" header, 0 otherwise).
-# For every NAME, OUTDIR/NAME is the file and OUTDIR/NAME.ref its reference
-# decode (signed 16-bit native order, the file's own rate and channels).
+# For every NAME, OUTDIR/NAME is the file, OUTDIR/NAME.ref its reference
+# decode as mpg123 decodes it by default (gapless: the Info frame skipped,
+# the LAME tag's delay and padding trimmed) and OUTDIR/NAME.raw every frame
+# decoded untrimmed (signed 16-bit native order, the file's own rate and
+# channels).
 set -euo pipefail
 out=${1:?usage: make_test_files.sh OUTDIR}
 mkdir -p "$out"
@@ -20,7 +23,8 @@ sox -q -n -r 44100 -c 2 -b 16 src44.wav synth "$seconds" sine 200-4000 sine 660 
 sox -q src44.wav -c 1 src44m.wav
 
 add() { # NAME RATE CHANNELS LAYER XING
-    mpg123 -q --no-gapless --no-infoframe -e s16 -s "$1" > "$1.ref" 2>/dev/null
+    mpg123 -q -e s16 -s "$1" > "$1.ref" 2>/dev/null
+    mpg123 -q --no-gapless --no-infoframe -e s16 -s "$1" > "$1.raw" 2>/dev/null
     echo "$*" >> manifest.txt.new
 }
 
@@ -66,6 +70,27 @@ sox -q -n -r 44100 -c 2 -b 16 quiet.wav trim 0 3
 sox -q -n -r 44100 -c 2 -b 16 loud.wav synth 3 whitenoise vol 0.5
 sox -q quiet.wav loud.wav quiet_loud.wav
 lame --quiet -V 2 quiet_loud.wav quiet_loud.mp3
+
+# Loop points as game audio tools write them, in samples of the timeline:
+# ID3v2.4 TXXX frames in UTF-8 (LOOPSTART with LOOPLENGTH), and ID3v2.3 in
+# UTF-16 (LOOPSTART with LOOPEND). Not in the manifest: the loop tests only.
+loop_tags() { # IN OUT VERSION ENCODING NAME=VALUE...
+    local in=$1 out=$2 version=$3 encoding=$4
+    shift 4
+    cp "$in" "$out"
+    /usr/bin/python3 - "$out" "$version" "$encoding" "$@" <<'PY'
+import sys
+from mutagen.id3 import ID3, TXXX
+path, version, encoding = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
+tags = ID3()
+for item in sys.argv[4:]:
+    name, value = item.split("=")
+    tags.add(TXXX(encoding=encoding, desc=name, text=[value]))
+tags.save(path, v2_version=version)
+PY
+}
+loop_tags cbr44100s.mp3 loop_cbr44100s.mp3 4 3 LOOPSTART=22050 LOOPLENGTH=66150
+loop_tags vbr22050m.mp3 loop_vbr22050m.mp3 3 1 LOOPSTART=11025 LOOPEND=55125
 
 rm -f src44.wav src44m.wav src24m.wav quiet.wav loud.wav quiet_loud.wav
 mv manifest.txt.new manifest.txt

@@ -47,8 +47,10 @@ check "manual page compressed in man1" gzip -t "$prefix/share/man/man1/mp3player
 check "manual page names the playlist file" manual_has 'playlist\.qpl'
 check "manual page names the background image" manual_has 'bg\.jpg'
 check "manual page gives the fatal exit status" manual_has '^\.B 255'
-check "example in the library's documentation" \
-    cmp -s "$prefix/share/doc/libalmp3-dev/examples/play_mp3stream.c" "$here/../../examples/play_mp3stream.c"
+for example in play_mp3stream.c loop_mp3.c; do
+    check "example $example in the library's documentation" \
+        cmp -s "$prefix/share/doc/libalmp3-dev/examples/$example" "$here/../../examples/$example"
+done
 check "copyright files" test -f "$prefix/share/doc/mp3player/copyright" -a -f "$prefix/share/doc/libalmp3-dev/copyright"
 
 export PKG_CONFIG_PATH=$prefix/$libdir/pkgconfig

@@ -1,7 +1,9 @@
-// Seeks in long VBR files whose bit rate changes strongly halfway land within
-// 1 % of the duration of their target. Where a seek landed is found from the
-// decoded sound itself: the frames decoded after the seek are looked up in
-// the mpg123 command line's decode of the whole file.
+// Seeks in long VBR files whose bit rate changes strongly halfway. The
+// in-memory object lands on the target's sample, and from there plays what
+// mpg123's default decode of the whole file holds there. The streaming
+// object estimates where the data for a time begins and lands within 1 % of
+// the duration of its target; where it landed is found from the decoded
+// sound itself, looked up among the frames of that decode.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -17,33 +19,44 @@ namespace {
 
 constexpr int kChannels = 2;
 constexpr int kRate = 44100;
-constexpr size_t kFrameSamples = 1152 * kChannels;
+constexpr int kMsPerSecond = 1000;
+constexpr int kFrameLen = 1152;
+constexpr size_t kFrameSamples = kFrameLen * kChannels;
 constexpr int kFrameBytes = static_cast<int>(kFrameSamples * 2);
-// Frames decoded after a seek. A restart in mid-file first meets the
-// decoder's warm-up (the bit reservoir's missing bytes) and possibly false
-// sync words; the sound is looked up from the third frame on.
+// Frames decoded after a seek. A stream started in mid-file plays the
+// frames whose bit reservoir reaches back before its first byte, and the
+// next one, as silence; the frames after those are looked up.
 constexpr int kDecodedFrames = 16;
-constexpr int kFirstMatched = 3;
-constexpr int kMatchedFrames = 2;  // consecutive frames that must match
+constexpr int kMatchedFrames = 2;  // consecutive frames that place a landing
 constexpr double kToleranceShare = 0.01;
 
 // True when `frames` frames of pcm from frame j equal the reference's from
-// frame k, within 1 LSB.
-bool frames_match(const std::vector<int16_t> &pcm, size_t j, const std::vector<int16_t> &ref, size_t k,
+// sample `at` (all channels counted), within 1 LSB.
+bool frames_match(const std::vector<int16_t> &pcm, size_t j, const std::vector<int16_t> &ref, size_t at,
                   size_t frames) {
+    if (at + frames * kFrameSamples > ref.size()) return false;
     for (size_t i = 0; i < frames * kFrameSamples; ++i)
-        if (std::abs(int{pcm[j * kFrameSamples + i]} - int{ref[k * kFrameSamples + i]}) > 1) return false;
+        if (std::abs(int{pcm[j * kFrameSamples + i]} - int{ref[at + i]}) > 1) return false;
     return true;
 }
 
-// The reference frame at which decoding after the seek began, or none when
-// the decoded frames are nowhere in the reference.
-std::optional<long> landing_frame(const std::vector<int16_t> &pcm, const std::vector<int16_t> &ref) {
+// The audio frame at which a stream restarted in mid-file began, or none
+// when its sound is not, after the silent frames in front, frame after frame
+// what the reference plays from some frame on. The reference's audio frame
+// k starts at its sample k x 1152 - trim (the frame that holds sample 0
+// is never the landing of a seek in mid-file).
+std::optional<long> landing_frame(const std::vector<int16_t> &pcm, const std::vector<int16_t> &ref, long trim) {
     const size_t decoded = pcm.size() / kFrameSamples;
-    const size_t ref_frames = ref.size() / kFrameSamples;
-    for (size_t j = kFirstMatched; j + kMatchedFrames <= decoded; ++j)
-        for (size_t k = 0; k + kMatchedFrames <= ref_frames; ++k)
-            if (frames_match(pcm, j, ref, k, kMatchedFrames)) return static_cast<long>(k) - static_cast<long>(j);
+    size_t sounding = 0;
+    while (sounding < decoded && all_zero(pcm, sounding * kFrameSamples, (sounding + 1) * kFrameSamples)) ++sounding;
+    if (sounding + kMatchedFrames > decoded) return std::nullopt;
+    for (long k = (trim + kFrameLen - 1) / kFrameLen; (k * kFrameLen - trim) * kChannels < static_cast<long>(ref.size());
+         ++k) {
+        const auto at = static_cast<size_t>((k * kFrameLen - trim) * kChannels);
+        if (!frames_match(pcm, sounding, ref, at, kMatchedFrames)) continue;
+        if (!frames_match(pcm, sounding, ref, at, decoded - sounding)) return std::nullopt;
+        return k - static_cast<long>(sounding);
+    }
     return std::nullopt;
 }
 
@@ -67,7 +80,7 @@ protected:
         ASSERT_FALSE(ref_.empty());
     }
 
-    // The sound decoded after a seek to msecs, one frame per buffer.
+    // The sound a player hears after it seeks to msecs, one frame per buffer.
     std::vector<int16_t> decode_after_seek(int msecs) {
         if (GetParam().object == Object::Memory) {
             MemoryPtr m = make_memory(file_);
@@ -106,20 +119,37 @@ protected:
 };
 
 // Two minutes are long enough for a length counted in whole milliseconds
-// per frame to fall short.
+// per frame to fall short. The LAME tag in front makes it exact for both
+// objects: the timeline's samples, truncated to the millisecond.
 TEST_P(VbrSeek, TheLengthIsTheDecodedDuration) {
-    constexpr double kLengthToleranceMs = 100;
-    EXPECT_NEAR(length_ms(), duration_s() * 1000, kLengthToleranceMs);
+    EXPECT_EQ(length_ms(), static_cast<int>(static_cast<int64_t>(ref_.size() / kChannels) * kMsPerSecond / kRate));
 }
 
-TEST_P(VbrSeek, SeeksLandWithinOnePercentOfTheDuration) {
+// Targets at each tenth of the two minutes, 12 s apart: none of them falls
+// on a frame boundary.
+TEST_P(VbrSeek, SeeksLandOnTheirTarget) {
+    // The samples the default decode trims in front of the first frames.
+    constexpr int kSomeFrames = 10;
+    const long trim =
+        static_cast<long>(kSomeFrames * kFrameSamples - default_samples(file_, kSomeFrames)) / kChannels;
     for (int percent = 10; percent <= 90; percent += 10) {
-        const double target_s = duration_s() * percent / 100;
-        SCOPED_TRACE("seek to " + std::to_string(percent) + " %");
-        const auto landing = landing_frame(decode_after_seek(static_cast<int>(target_s * 1000)), ref_);
-        ASSERT_TRUE(landing.has_value()) << "the decoded sound is nowhere in the reference";
-        const double landed_s = static_cast<double>(*landing) * 1152 / kRate;
-        EXPECT_NEAR(landed_s, target_s, duration_s() * kToleranceShare);
+        const int target_ms = static_cast<int>(duration_s() * kMsPerSecond * percent / 100);
+        SCOPED_TRACE("seek to " + std::to_string(target_ms) + " ms");
+        const std::vector<int16_t> pcm = decode_after_seek(target_ms);
+        ASSERT_EQ(pcm.size(), kDecodedFrames * kFrameSamples);
+        if (GetParam().object == Object::Memory) {
+            // Exact: from sample floor(ms x rate / 1000) on.
+            const size_t at = static_cast<size_t>(int64_t{target_ms} * kRate / kMsPerSecond) * kChannels;
+            ASSERT_LE(at + pcm.size(), ref_.size());
+            const std::vector<int16_t> expected(ref_.begin() + static_cast<long>(at),
+                                                ref_.begin() + static_cast<long>(at + pcm.size()));
+            EXPECT_LE(max_sample_diff(pcm, expected), 1);
+            continue;
+        }
+        const auto landing = landing_frame(pcm, ref_, trim);
+        ASSERT_TRUE(landing.has_value()) << "the decoded sound is not the reference's from a frame on";
+        const double landed_s = static_cast<double>(*landing * kFrameLen - trim) / kRate;
+        EXPECT_NEAR(landed_s, static_cast<double>(target_ms) / kMsPerSecond, duration_s() * kToleranceShare);
     }
 }
 

@@ -103,7 +103,6 @@ TEST(MemoryDamage, BitFlipsNeverStopPlayback) {
 
 TEST(MemoryDamage, TruncatedDataEndsWithTheLastWholeFrame) {
     const auto full = read_bytes(encoded_path("cbr44100s.mp3"));
-    const auto ref = reference_pcm("cbr44100s.mp3");
     for (size_t cut : {size_t{417 * 50 + 200}, size_t{417 * 50 + 3}, size_t{1000}}) {
         SCOPED_TRACE(cut);
         const std::vector<unsigned char> bytes(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(cut));
@@ -111,11 +110,13 @@ TEST(MemoryDamage, TruncatedDataEndsWithTheLastWholeFrame) {
         ASSERT_TRUE(m);
         const Playback p = play_through(m.get(), 4, 0, 10000);
         EXPECT_EQ(p.results.back(), ALMP3_POLL_FINISHED);
-        const size_t whole = static_cast<size_t>(frames_within(full, cut)) * 2304;
-        EXPECT_TRUE(same_pcm(head(p.pcm, whole), head(ref, whole)));
+        // mpg123 decodes the cut file to its last whole frame.
+        const auto ref = command_line_decode_bytes(bytes);
+        ASSERT_FALSE(ref.empty());
+        EXPECT_TRUE(same_pcm(head(p.pcm, ref.size()), ref)) << p.pcm.size() << " played, " << ref.size();
         SamplePtr s(almp3_create_sample_from_mp3(m.get()));
         ASSERT_TRUE(s);
-        EXPECT_TRUE(same_pcm(head(sample_signed(s.get()), whole), head(ref, whole)));
+        EXPECT_TRUE(same_pcm(sample_signed(s.get()), ref));
         // Looping over a truncated file keeps going.
         EXPECT_EQ(play_through(m.get(), 4, 1, 40).results.back(), ALMP3_POLL_OK);
     }
@@ -151,7 +152,9 @@ TEST(MemoryDamage, FramesThatOutgrowTheFirstRunOnIntoTheNextBuffer) {
     const auto mono_ref = reference_pcm("l2_44100m.mp2");
     const auto mono_len = static_cast<std::ptrdiff_t>(mpeg_frames(mono)[0].length);
     const auto stereo = read_bytes(encoded_path("cbr44100s.mp3"));
-    const auto stereo_ref = reference_pcm("cbr44100s.mp3");
+    // Its Info frame, inside the data, decodes as one silent frame, and
+    // nothing of it is trimmed: its untrimmed decode.
+    const auto stereo_ref = raw_pcm("cbr44100s.mp3");
     std::vector<unsigned char> mixed(mono.begin(), mono.begin() + mono_len);
     mixed.insert(mixed.end(), stereo.begin(), stereo.end());
     MemoryPtr m = make_memory(mixed);

@@ -42,8 +42,8 @@ TEST(MemoryPlayback, PlaysEveryFileToItsEndLikeTheReferenceDecoder) {
         EXPECT_EQ(p.results[p.results.size() - 2], 0);
         EXPECT_TRUE(fake_allegro::buffer_was_silent(p.buffers - 1));
         EXPECT_TRUE(fake_allegro::buffer_was_silent(p.buffers - 2));
-        const int frames = static_cast<int>(c.ref.size() * 2 / pcm_per_frame(m.get()));
-        EXPECT_EQ(p.buffers, (frames + kFramesPerBuffer - 1) / kFramesPerBuffer + 2);
+        const size_t buffer = static_cast<size_t>(kFramesPerBuffer * pcm_per_frame(m.get()) / 2);
+        EXPECT_EQ(static_cast<size_t>(p.buffers), (c.ref.size() + buffer - 1) / buffer + 2);
 
         EXPECT_TRUE(same_pcm(head(p.pcm, c.ref.size()), c.ref));
         EXPECT_TRUE(all_zero(p.pcm, c.ref.size(), p.pcm.size()));
@@ -52,34 +52,6 @@ TEST(MemoryPlayback, PlaysEveryFileToItsEndLikeTheReferenceDecoder) {
         EXPECT_EQ(almp3_get_pos_frames_mp3(m.get()), 0);
         EXPECT_EQ(almp3_get_pos_bytes_mp3(m.get()), c.lead);
         EXPECT_EQ(fake_allegro::streams_open(), 0);
-    }
-}
-
-TEST(MemoryPlayback, LoopingWrapsToTheFirstFrameWithoutAGap) {
-    constexpr int kFramesPerBuffer = 5;
-    for (const char *name : {"cbr44100s.mp3", "vbr44100s.mp3", "l2_44100s.mp2", "vbr22050m.mp3"}) {
-        SCOPED_TRACE(name);
-        const auto bytes = read_bytes(encoded_path(name));
-        const auto ref = reference_pcm(name);
-        MemoryPtr m = make_memory(bytes);
-        ASSERT_TRUE(m);
-        const size_t frame_samples = static_cast<size_t>(pcm_per_frame(m.get())) / 2;
-        const int frames = static_cast<int>(ref.size() / frame_samples);
-        const int polls = frames / kFramesPerBuffer + 6;
-        const Playback p = play_through(m.get(), kFramesPerBuffer, 1, polls);
-        ASSERT_EQ(p.results.back(), 0);
-        EXPECT_EQ(almp3_is_looping_mp3(m.get()), 1);
-        // Frames count again from 0 after the wrap.
-        EXPECT_EQ(almp3_get_pos_frames_mp3(m.get()), polls * kFramesPerBuffer - frames);
-        ASSERT_GT(p.pcm.size(), ref.size() + 10 * frame_samples);
-        EXPECT_TRUE(same_pcm(head(p.pcm, ref.size()), ref));
-        // The second pass follows at once; the decoder carried on across the
-        // wrap, so the first two frames blend with the end of the first pass.
-        const size_t skip = 2 * frame_samples;
-        const std::vector<int16_t> second(p.pcm.begin() + ref.size() + skip,
-                                          p.pcm.begin() + ref.size() + 8 * frame_samples);
-        const std::vector<int16_t> expected(ref.begin() + skip, ref.begin() + 8 * frame_samples);
-        EXPECT_TRUE(same_pcm(second, expected));
     }
 }
 
@@ -202,7 +174,8 @@ TEST_F(MemoryCalls, StopKeepsThePlaceAndRewindRestartsAtTheFirstFrame) {
 }
 
 TEST_F(MemoryCalls, EndingGoesOnAfterASeekButStopsForLoopingTurnedOn) {
-    const int frames = static_cast<int>(ref_.size() / 2304);
+    // A buffer that holds all the audio.
+    const int frames = static_cast<int>(ref_.size() / 2304) + 1;
     ASSERT_EQ(almp3_play_mp3(m(), frames * kFrameBytes, 255, 128), 0);
     ASSERT_EQ(almp3_poll_mp3(m()), 0);  // all the audio: now ending
     almp3_seek_abs_frames_mp3(m(), 10);

@@ -18,14 +18,13 @@ TEST(MemorySample, EveryEncodedFileConvertsToItsReferencePcm) {
         ASSERT_TRUE(m);
         SamplePtr s(almp3_create_sample_from_mp3(m.get()));
         ASSERT_TRUE(s);
-        const int ppf = pcm_per_frame(m.get());
-        const int frames = almp3_get_length_frames_mp3(m.get());
         EXPECT_EQ(s->bits, 16);
         EXPECT_EQ(s->freq, f.rate);
         EXPECT_EQ(s->stereo != 0, f.channels == 2);
-        EXPECT_EQ(static_cast<int64_t>(s->len) * f.channels * 2, int64_t{frames} * ppf);
-        // Every frame, the Xing or Info frame included, and nothing more.
+        // The whole timeline, and nothing more; it loops whole.
         EXPECT_TRUE(same_pcm(sample_signed(s.get()), ref));
+        EXPECT_EQ(s->loop_start, 0u);
+        EXPECT_EQ(s->loop_end, s->len);
         // Left rewound, with a fresh decoder for the next playback.
         EXPECT_EQ(almp3_get_pos_frames_mp3(m.get()), 0);
     }
@@ -43,12 +42,13 @@ TEST(MemorySample, JoinedTaggedSongsConvertWhole) {
     const auto second = with_trailing_tag(with_id3v2(cbr, 2000, true));
     file.insert(file.end(), second.begin(), second.end());
     file.resize(file.size() + 5000, 0);
+    // mpg123 trims the first song's delay at the start and its padding at the
+    // very end; the second song's Info frame plays as one silent frame.
     const auto ref = command_line_decode_bytes(file);
-    ASSERT_EQ(ref.size(), reference_pcm("vbr44100s.mp3").size() + reference_pcm("cbr44100s.mp3").size());
+    ASSERT_FALSE(ref.empty());
 
     MemoryPtr m = make_memory(file);
     ASSERT_TRUE(m);
-    EXPECT_EQ(almp3_get_length_frames_mp3(m.get()), static_cast<int>(ref.size() / 2304));
     EXPECT_EQ(almp3_get_length_msecs_mp3(m.get()), static_cast<int>(ref.size() / 2 * 1000 / 44100));
     SamplePtr s(almp3_create_sample_from_mp3(m.get()));
     ASSERT_TRUE(s);
@@ -90,9 +90,10 @@ TEST(MemorySample, AXingCountAboveTheFramesPresentIsNotTaken) {
     ASSERT_TRUE(m);
     SamplePtr s(almp3_create_sample_from_mp3(m.get()));
     ASSERT_TRUE(s);
-    // The frames are counted from their headers: the sample is the
-    // reference decode, no more.
-    EXPECT_TRUE(same_pcm(sample_signed(s.get()), ref));
+    // The frames are counted from their headers: the sample is what mpg123
+    // decodes of the file, no more (the padding the count would place lies
+    // past the data: nothing is cut at the end).
+    EXPECT_TRUE(same_pcm(sample_signed(s.get()), command_line_decode_bytes(bytes)));
 }
 
 TEST(MemorySample, ALoneFrameConvertsToOneFrame) {

@@ -56,7 +56,7 @@ TEST(StreamCreate, ReadsTheFirstFramesParameters) {
         for (int polls = 0; result == ALMP3_POLL_OK && polls < 1000; ++polls) result = almp3_poll_mp3stream(s.get());
         EXPECT_EQ(result, c.is_last ? ALMP3_POLL_FINISHED : ALMP3_POLL_STARVED);
         const auto file = read_bytes(encoded_path(c.name));
-        const size_t samples = static_cast<size_t>(frames_within(file, kPlayerBlock) * c.frame_pcm / 2);
+        const size_t samples = default_samples(file, audio_frames_within(file, kPlayerBlock));
         EXPECT_TRUE(captured_begins_with(head(reference_pcm(c.name), samples)));
     }
     almp3_destroy_mp3stream(nullptr);

@@ -31,6 +31,8 @@ std::string encoded_path(const std::string &name) { return std::string(TEST_FILE
 
 std::vector<int16_t> reference_pcm(const std::string &name) { return read_pcm(encoded_path(name) + ".ref"); }
 
+std::vector<int16_t> raw_pcm(const std::string &name) { return read_pcm(encoded_path(name) + ".raw"); }
+
 bool conformance_available() {
     struct stat st;
     return stat(CONFORMANCE_DIR, &st) == 0 && S_ISDIR(st.st_mode);
@@ -60,7 +62,7 @@ bool has_conformance_reference(const std::string &name) {
 }
 
 std::vector<int16_t> command_line_decode(const std::string &path) {
-    const std::string cmd = "mpg123 -q --no-gapless --no-infoframe -e s16 -s '" + path + "' 2>/dev/null";
+    const std::string cmd = "mpg123 -q -e s16 -s '" + path + "' 2>/dev/null";
     std::vector<int16_t> pcm;
     FILE *p = popen(cmd.c_str(), "r");
     if (!p) return pcm;
@@ -84,16 +86,20 @@ std::vector<int16_t> command_line_decode_bytes(const std::vector<unsigned char> 
 }
 
 size_t cut_off_frames(const std::vector<unsigned char> &bytes, size_t from) {
-    size_t silent = 0, fed = 0, i = 0;
+    // Each frame's main data is joined to the main_data_begin bytes before
+    // it, taken from the end of what the frame before held: its own main
+    // data and what of the bytes joined to it were sound.
+    constexpr size_t kFramesLooked = 100;
+    size_t silent = 0, sound = 0, i = 0;
     for (const MpegFrame &f : mpeg_frames(bytes, from)) {
         const unsigned char *h = bytes.data() + f.offset;
         const bool layer3 = (h[1] & 0x06) == 0x02;
-        if (!layer3 || fed > 511) break;
+        if (!layer3 || i >= kFramesLooked) break;
         const bool lsf = f.samples == 576, mono = f.channels == 1;
         const int side = h[1] & 1 ? 4 : 6;  // after the CRC when the protection bit is 0
         const size_t begin = lsf ? h[side] : h[side] << 1 | h[side + 1] >> 7;
-        if (begin > fed) silent = i + 1 + (lsf ? 2 : 1);
-        fed += f.length - static_cast<size_t>(side + (lsf ? (mono ? 9 : 17) : (mono ? 17 : 32)));
+        if (begin > sound) silent = i + 1 + (lsf ? 2 : 1);
+        sound = f.length - static_cast<size_t>(side + (lsf ? (mono ? 9 : 17) : (mono ? 17 : 32))) + std::min(begin, sound);
         ++i;
     }
     return silent;
@@ -101,7 +107,9 @@ size_t cut_off_frames(const std::vector<unsigned char> &bytes, size_t from) {
 
 CutFile cut_layer3_file(const std::string &name) {
     const std::vector<unsigned char> file = read_bytes(encoded_path(name));
-    const std::vector<int16_t> ref = reference_pcm(name);
+    // A stream cut out of the middle has no Info frame and no LAME tag: it
+    // plays untrimmed, as the untrimmed decode of the whole file has it.
+    const std::vector<int16_t> ref = raw_pcm(name);
     const std::vector<MpegFrame> frames = mpeg_frames(file);
     CutFile cut;
     if (frames.empty() || ref.size() % frames.size() != 0) return cut;
@@ -176,6 +184,56 @@ int frames_within(const std::vector<unsigned char> &bytes, size_t len) {
     const auto frames = mpeg_frames(bytes);
     return static_cast<int>(std::count_if(frames.begin(), frames.end(),
                                           [&](const MpegFrame &f) { return f.offset + f.length <= len; }));
+}
+
+namespace {
+
+// The Xing/Info header: its tag, 4 bytes of flags, then the fields the flags
+// name (frames, bytes, a 100-byte table, a quality scale). The LAME tag
+// follows: a 9-byte encoder name, and 21 bytes in, 12 bits of delay and 12
+// of padding.
+constexpr int kXingFlagsEnd = 8;
+constexpr int kXingFieldLen[4] = {4, 4, 100, 4};
+constexpr int kLameDelayAt = 21;
+constexpr int kLameTagLen = kLameDelayAt + 3;
+// mpg123's synthesis delay, which its gapless decode trims with the encoder's.
+constexpr int kMpg123DecoderDelay = 529;
+
+}  // namespace
+
+InfoFrame info_frame(const std::vector<unsigned char> &bytes) {
+    InfoFrame info;
+    const auto frames = mpeg_frames(bytes);
+    if (frames.empty()) return info;
+    const std::string frame(bytes.begin() + static_cast<long>(frames[0].offset),
+                            bytes.begin() + static_cast<long>(frames[0].offset + frames[0].length));
+    size_t at = frame.find("Xing");
+    if (at == std::string::npos) at = frame.find("Info");
+    if (at == std::string::npos || at + kXingFlagsEnd > frame.size()) return info;
+    info.present = true;
+    const int flags = static_cast<unsigned char>(frame[at + kXingFlagsEnd - 1]);
+    size_t lame = at + kXingFlagsEnd;
+    for (int i = 0; i < 4; ++i) lame += (flags >> i & 1) ? kXingFieldLen[i] : 0;
+    if (lame + kLameTagLen > frame.size() || frame.compare(lame, 4, "LAME") != 0) return info;
+    const auto *d = reinterpret_cast<const unsigned char *>(frame.data() + lame + kLameDelayAt);
+    info.lame = true;
+    info.delay = d[0] << 4 | d[1] >> 4;
+    info.padding = (d[1] & 0x0F) << 8 | d[2];
+    return info;
+}
+
+size_t default_samples(const std::vector<unsigned char> &bytes, int frames) {
+    const auto all = mpeg_frames(bytes);
+    if (all.empty()) return 0;
+    const InfoFrame info = info_frame(bytes);
+    const int64_t delay = info.lame ? info.delay + kMpg123DecoderDelay : 0;
+    const int64_t samples = std::max<int64_t>(0, int64_t{frames} * all[0].samples - delay);
+    return static_cast<size_t>(samples * all[0].channels);
+}
+
+int audio_frames_within(const std::vector<unsigned char> &bytes, size_t len) {
+    const int frames = frames_within(bytes, len);
+    return frames > 0 && info_frame(bytes).present ? frames - 1 : frames;
 }
 
 std::vector<unsigned char> with_id3v2(const std::vector<unsigned char> &data, int size, bool footer) {

@@ -19,8 +19,11 @@ struct EncodedFile {
 // The encoded files listed by the generator's manifest.
 std::vector<EncodedFile> encoded_files();
 std::string encoded_path(const std::string &name);
-// Reference decode of an encoded file (mpg123 command line).
+// Reference decode of an encoded file: mpg123 by default (gapless).
 std::vector<int16_t> reference_pcm(const std::string &name);
+// Every frame of the file decoded untrimmed, the Info frame as one silent
+// frame (mpg123 --no-gapless --no-infoframe).
+std::vector<int16_t> raw_pcm(const std::string &name);
 
 // The conformance streams, when the folder beside the repository exists.
 bool conformance_available();
@@ -33,8 +36,9 @@ std::string conformance_path(const std::string &name);
 const std::vector<std::string> &conformance_streams();
 bool has_conformance_reference(const std::string &name);
 
-// A stream as the mpg123 command line decodes it (signed 16-bit, native
-// order, frames as they come, no gapless trimming, info frames as silence).
+// A stream as the mpg123 command line decodes it by default (signed 16-bit,
+// native order, gapless: the Info frame skipped, the LAME tag's delay and
+// padding trimmed).
 std::vector<int16_t> command_line_decode(const std::string &path);
 // The same for bytes made in a test (written to a temporary file and
 // removed again); empty when the file cannot be written.
@@ -58,6 +62,24 @@ struct MpegFrame {
 std::vector<MpegFrame> mpeg_frames(const std::vector<unsigned char> &bytes, size_t from = 0);
 // Of those, the frames that lie wholly within the first `len` bytes.
 int frames_within(const std::vector<unsigned char> &bytes, size_t len);
+
+// The Xing or Info header that the first frame may carry and the LAME tag
+// behind it, read here by the published layout, apart from the decoder layer.
+struct InfoFrame {
+    bool present = false;  // the first frame is an Info/Xing frame, no audio
+    bool lame = false;     // a LAME tag follows the header's fields
+    int delay = 0;         // the encoder's samples in front of the sound
+    int padding = 0;       // and after it
+};
+InfoFrame info_frame(const std::vector<unsigned char> &bytes);
+// The samples (all channels) of mpg123's default decode that the first
+// `frames` frames of audio give (the end trim aside): their untrimmed
+// decode less, with a LAME tag, the encoder's delay and the 529 samples of
+// mpg123's own synthesis delay.
+size_t default_samples(const std::vector<unsigned char> &bytes, int frames);
+// Of the frames that lie wholly within the first `len` bytes, the frames of
+// audio (the Info frame is none).
+int audio_frames_within(const std::vector<unsigned char> &bytes, size_t len);
 
 // A 10-byte ID3v2 header coding `size` (plus a footer flag), then size
 // bytes of tag body (zeros; and a 10-byte footer when asked), then the data.
