@@ -164,6 +164,20 @@ void Apply_Pause_State();
 void Shuffling();
 
 // ---------------------------------------------------------------------------
+// The desktop's media controls (mpris.cpp; Linux builds only)
+// ---------------------------------------------------------------------------
+
+#ifdef MP3PLAYER_MPRIS
+// Offers the player on the session bus as an MPRIS media player, under its
+// own name or, when another player holds that, under the name with the
+// ".instance<pid>" suffix. Without a session bus it does nothing.
+void Open_Media_Controls();
+// Handles what came over the bus since the last pass, without waiting, on
+// this thread like a key press, and tells the clients what changed.
+void Process_Media_Controls();
+#endif
+
+// ---------------------------------------------------------------------------
 // Appearance (setscheme.cpp, settings.cpp)
 // ---------------------------------------------------------------------------
 

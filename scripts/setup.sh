@@ -4,9 +4,9 @@
 set -euo pipefail
 packages=(
   cmake g++ pkg-config libgtest-dev
-  liballegro4-dev libjpgalleg4-dev libmpg123-dev
+  liballegro4-dev libjpgalleg4-dev libmpg123-dev libsystemd-dev
   lame twolame sox libsox-fmt-mp3 mpg123 python3-mutagen
-  xvfb xdotool x11-utils x11-apps imagemagick alsa-utils
+  xvfb xdotool x11-utils x11-apps imagemagick alsa-utils dbus playerctl
   clang libclang-rt-14-dev shellcheck
 )
 missing=()
