@@ -137,7 +137,7 @@ build_gtest() {
 
 build_project() {
   # --static: the libraries static linking needs as well.
-  PKG_CONFIG_LIBDIR="$prefix/lib/pkgconfig" cmake_cross -S "$root" -B "$build" -DMP3PLAYER_WERROR=ON -DPKG_CONFIG_ARGN=--static \
+  PKG_CONFIG_LIBDIR="$prefix/lib/pkgconfig" cmake_cross -S "$root" -B "$build" -DMP3PLAYER_WERROR=ON -DMP3PLAYER_MPRIS=OFF -DPKG_CONFIG_ARGN=--static \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CROSSCOMPILING_EMULATOR=wine -DMP3PLAYER_LINUX_TEST_FILES="${LINUX_BUILD_DIR:-$root/build}/tests/files"
   cmake --build "$build" -j"$jobs"
 }
