@@ -2,14 +2,11 @@
 // its frames, makes a streaming decoder from its first packet, hands the
 // decoder one packet at a time when it asks, and closes the song. A song is
 // never held whole.
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <new>
 #include <vector>
 
+#include "platform.h"
 #include "player.h"
 
 namespace {
@@ -28,29 +25,20 @@ constexpr int kMoreBlocks = 0;
 constexpr int kId3v2HeaderBytes = 10;
 constexpr int kTrailingTagBytes = 128;
 
-// Reads up to `size` bytes at the file's position. Short only at the end
-// of the data or on a read error (counted as no further bytes), so it never
-// waits for data that will not come.
-int read_fully(int fd, unsigned char *buffer, int size) {
-    int got = 0;
-    while (got < size) {
-        const ssize_t n = read(fd, buffer + got, static_cast<size_t>(size - got));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        got += static_cast<int>(n);
-    }
-    return got;
+int read_packet(Input_File &file, void *buffer) { return file.read(buffer, kPacketSize); }
+
+// Reads size bytes at offset; short at the end of the data or on an error.
+int read_at(Input_File &file, int64_t offset, unsigned char *buffer, int size) {
+    return file.seek(offset) ? file.read(buffer, size) : 0;
 }
 
-int read_packet(int fd, void *buffer) { return read_fully(fd, static_cast<unsigned char *>(buffer), kPacketSize); }
-
 // Bytes taken by the ID3v2 tags at the file's start, stacked ones too.
-int64_t leading_tag_bytes(int fd, int64_t size) {
+int64_t leading_tag_bytes(Input_File &file, int64_t size) {
     int64_t skip = 0;
     unsigned char head[kId3v2HeaderBytes];
     while (skip < size) {
-        const ssize_t got = pread(fd, head, sizeof head, skip);
-        const int n = got > 0 ? almp3_get_id3v2_length(head, static_cast<int>(got)) : 0;
+        const int got = read_at(file, skip, head, sizeof head);
+        const int n = got > 0 ? almp3_get_id3v2_length(head, got) : 0;
         if (n <= 0) break;
         skip += n;
     }
@@ -59,12 +47,12 @@ int64_t leading_tag_bytes(int fd, int64_t size) {
 
 // Bytes taken by the tags after the last frame (ID3v1, APEv2, Lyrics3,
 // footered ID3v2), stacked ones too; never more than lie after `lead`.
-int64_t trailing_tag_bytes(int fd, int64_t lead, int64_t size) {
+int64_t trailing_tag_bytes(Input_File &file, int64_t lead, int64_t size) {
     int64_t end = size;
     unsigned char tail[kTrailingTagBytes];
     while (end > lead) {
         const int want = static_cast<int>(std::min<int64_t>(sizeof tail, end - lead));
-        const ssize_t got = pread(fd, tail, static_cast<size_t>(want), end - want);
+        const int got = read_at(file, end - want, tail, want);
         const int n = got == want ? almp3_get_trailing_tag_length(tail, want) : 0;
         if (n <= 0 || n > end - lead) break;
         end -= n;
@@ -74,12 +62,11 @@ int64_t trailing_tag_bytes(int fd, int64_t lead, int64_t size) {
 
 // Measures the file and leaves it at the first byte after its leading tags.
 bool measure_song(SongFile *song) {
-    struct stat st;
-    if (fstat(song->file, &st) != 0) return false;
-    song->size = st.st_size;
+    song->size = song->file.size();
+    if (song->size < 0) return false;
     const int64_t lead = leading_tag_bytes(song->file, song->size);
     song->audio_bytes = song->size - lead - trailing_tag_bytes(song->file, lead, song->size);
-    return lseek(song->file, lead, SEEK_SET) == lead;
+    return song->file.seek(lead);
 }
 
 // Bytes per audio-stream buffer for the stream's rate and channels.
@@ -96,15 +83,13 @@ int clamp_to_int(int64_t value) { return static_cast<int>(std::clamp<int64_t>(va
 SongFile *Current_MP3 = nullptr;
 
 SongFile *open_mp3_file(const char *path) {
-    auto *song = new (std::nothrow) SongFile{-1, nullptr, 0, 0};
+    auto *song = new (std::nothrow) SongFile;
     if (!song) {
         openerror(kNoMemory);
         return nullptr;
     }
-    song->file = Open_Regular_File(path);
-    if (song->file < 0 || !measure_song(song)) {
+    if (!song->file.open(path) || !measure_song(song)) {
         openerror(kCannotOpen);
-        if (song->file >= 0) close(song->file);
         delete song;
         return nullptr;
     }
@@ -121,7 +106,6 @@ SongFile *open_mp3_file(const char *path) {
     }
     if (failed) {
         almp3_destroy_mp3stream(song->stream);
-        close(song->file);
         delete song;
         return nullptr;
     }
@@ -153,7 +137,6 @@ int poll_mp3_file(SongFile *song) {
 
 void close_mp3_file() {
     if (!Current_MP3) return;
-    close(Current_MP3->file);
     almp3_destroy_mp3stream(Current_MP3->stream);
     delete Current_MP3;
     Current_MP3 = nullptr;

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "almp3.h"
+#include "platform.h"
 
 // ---------------------------------------------------------------------------
 // Sizes and limits
@@ -102,10 +103,10 @@ int Skip_Count(int songs);
 // owned by the record, with the file's size and the bytes of audio in it
 // (without the tags before and after the frames).
 struct SongFile {
-    int file;  // descriptor of the regular file, read by packets
-    Mp3Stream *stream;
-    int64_t size;
-    int64_t audio_bytes;
+    Input_File file;  // read by packets
+    Mp3Stream *stream = nullptr;
+    int64_t size = 0;
+    int64_t audio_bytes = 0;
 };
 
 extern SongFile *Current_MP3;  // the open song, or null
@@ -257,13 +258,6 @@ int Choose_File(const char *title, char *path, const char *filter);
 void Forget_Dialog_Keys();
 // True when Escape is down, unless it is the press that closed a dialog.
 bool Quit_Requested();
-// Opens a regular file for reading (files.cpp). -1 when it cannot be opened
-// or is no regular file (a FIFO, a device, a folder), without blocking.
-int Open_Regular_File(const char *path);
-// True when path names something that is not a folder.
-bool File_Exists(const char *path);
-// True when path names a regular file (or a link to one).
-bool Is_Regular_File(const char *path);
 // Gives the X11 window the application icon; called before the screen is set.
 void set_app_icon();
 

@@ -1,11 +1,10 @@
 // The playlist file (plain text, one song path a line, taken and written
 // byte for byte) and the commands that fill the table from it or from the
 // file selector, and save it.
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstring>
 
+#include "platform.h"
 #include "player.h"
 
 namespace {
@@ -14,15 +13,6 @@ constexpr int kMaxSkip = 10;
 constexpr int kSkipDivisor = 3;
 constexpr const char *kSongFilter = "MP3;MP2";
 constexpr const char *kPlaylistFilter = "TXT;QPL";
-
-// Opens a regular file as a stdio stream for reading; null otherwise.
-std::FILE *open_playlist(const char *path) {
-    const int fd = Open_Regular_File(path);
-    if (fd < 0) return nullptr;
-    std::FILE *file = fdopen(fd, "rb");
-    if (!file) close(fd);
-    return file;
-}
 
 }  // namespace
 
@@ -54,7 +44,7 @@ void Read_Playlist(std::FILE *file) {
 
 int Populate() {
     Reset_Playlist();
-    std::FILE *file = open_playlist(playlist_file);
+    std::FILE *file = Open_Regular_Stream(playlist_file);
     if (!file) return 0;
     Read_Playlist(file);
     Current_Song = 0;

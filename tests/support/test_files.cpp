@@ -61,7 +61,24 @@ bool has_conformance_reference(const std::string &name) {
     return name != "MIPSTest.mp3" && name != "l3-compl-cut.mp3" && name != "noise_meandr.mp3";
 }
 
-std::vector<int16_t> command_line_decode(const std::string &path) {
+namespace {
+
+// Where a reference decode of some bytes is kept: named by their length and
+// a 64-bit FNV-1a hash of them, in the folder of test files. The Linux build
+// writes one for every decode it makes; the same tests built for Windows
+// (under Wine, without the mpg123 program) read them.
+std::string kept_decode_path(const std::vector<unsigned char> &bytes) {
+    constexpr uint64_t kOffsetBasis = 14695981039346656037ULL;
+    constexpr uint64_t kPrime = 1099511628211ULL;
+    uint64_t hash = kOffsetBasis;
+    for (unsigned char b : bytes) hash = (hash ^ b) * kPrime;
+    char name[64];
+    std::snprintf(name, sizeof name, "%zu-%016llx.pcm", bytes.size(), static_cast<unsigned long long>(hash));
+    return std::string(TEST_FILES_DIR) + "/decodes/" + name;
+}
+
+#ifndef _WIN32
+std::vector<int16_t> run_mpg123(const std::string &path) {
     const std::string cmd = "mpg123 -q -e s16 -s '" + path + "' 2>/dev/null";
     std::vector<int16_t> pcm;
     FILE *p = popen(cmd.c_str(), "r");
@@ -73,6 +90,28 @@ std::vector<int16_t> command_line_decode(const std::string &path) {
     return pcm;
 }
 
+void keep_decode(const std::vector<unsigned char> &bytes, const std::vector<int16_t> &pcm) {
+    mkdir((std::string(TEST_FILES_DIR) + "/decodes").c_str(), 0755);
+    std::ofstream out(kept_decode_path(bytes), std::ios::binary);
+    out.write(reinterpret_cast<const char *>(pcm.data()), static_cast<std::streamsize>(pcm.size() * sizeof pcm[0]));
+}
+#endif
+
+}  // namespace
+
+#ifdef _WIN32
+std::vector<int16_t> command_line_decode(const std::string &path) { return command_line_decode_bytes(read_bytes(path)); }
+
+std::vector<int16_t> command_line_decode_bytes(const std::vector<unsigned char> &bytes) {
+    return read_pcm(kept_decode_path(bytes));
+}
+#else
+std::vector<int16_t> command_line_decode(const std::string &path) {
+    std::vector<int16_t> pcm = run_mpg123(path);
+    keep_decode(read_bytes(path), pcm);
+    return pcm;
+}
+
 std::vector<int16_t> command_line_decode_bytes(const std::vector<unsigned char> &bytes) {
     char path[] = "/tmp/almp3_decode_XXXXXX";
     const int fd = mkstemp(path);
@@ -80,10 +119,12 @@ std::vector<int16_t> command_line_decode_bytes(const std::vector<unsigned char> 
     FILE *out = fdopen(fd, "wb");
     const bool written = out && std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
     if (out) std::fclose(out);
-    std::vector<int16_t> pcm = written ? command_line_decode(path) : std::vector<int16_t>{};
+    std::vector<int16_t> pcm = written ? run_mpg123(path) : std::vector<int16_t>{};
     std::remove(path);
+    if (written) keep_decode(bytes, pcm);
     return pcm;
 }
+#endif
 
 size_t cut_off_frames(const std::vector<unsigned char> &bytes, size_t from) {
     // Each frame's main data is joined to the main_data_begin bytes before

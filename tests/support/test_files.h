@@ -38,7 +38,9 @@ bool has_conformance_reference(const std::string &name);
 
 // A stream as the mpg123 command line decodes it by default (signed 16-bit,
 // native order, gapless: the Info frame skipped, the LAME tag's delay and
-// padding trimmed).
+// padding trimmed). On Linux each decode is also kept in the folder of test
+// files, named by the stream's bytes; built for Windows these read the kept
+// decodes.
 std::vector<int16_t> command_line_decode(const std::string &path);
 // The same for bytes made in a test (written to a temporary file and
 // removed again); empty when the file cannot be written.
