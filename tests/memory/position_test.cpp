@@ -46,9 +46,12 @@ struct Song {
     int64_t trimmed_at_start(const char *name) const {
         const auto raw = raw_pcm(name);
         const size_t skip = info_frame() ? mpeg_frames(bytes)[0].samples * channels : 0;
-        constexpr size_t kWindow = 4000;
-        for (size_t k = skip; k + kWindow < raw.size(); k += channels)
-            if (std::equal(ref.begin() + 20000, ref.begin() + 20000 + kWindow, raw.begin() + static_cast<long>(k) + 20000))
+        // A stretch of the reference well inside the sound, found in the raw
+        // decode.
+        constexpr size_t kAt = 20000, kWindow = 4000;
+        if (ref.size() < kAt + kWindow) return -1;
+        for (size_t k = skip; k + kAt + kWindow <= raw.size(); k += channels)
+            if (std::equal(ref.begin() + kAt, ref.begin() + kAt + kWindow, raw.begin() + static_cast<long>(k + kAt)))
                 return static_cast<int64_t>(k - skip) / channels;
         return -1;
     }
