@@ -20,17 +20,13 @@ jobs=2
 allegro_tarball=allegro4.4_4.4.3.1.orig.tar.gz
 mpg123_tarball=mpg123_1.31.2.orig.tar.bz2
 
+# shellcheck source=SCRIPTDIR/packages.sh
+. "$root/scripts/packages.sh"
 sudo_cmd=""
 [ "$(id -u)" -eq 0 ] || sudo_cmd="sudo"
 
 install_tools() {
-  local packages=(cmake pkg-config zip mingw-w64 g++-mingw-w64-x86-64 googletest icoutils) missing=() p
-  for p in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-  done
-  [ ${#missing[@]} -eq 0 ] && return
-  $sudo_cmd apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  install_packages cmake pkg-config zip mingw-w64 g++-mingw-w64-x86-64 googletest icoutils
 }
 
 # Source packages need a deb-src entry beside the system's deb entry.

@@ -8,12 +8,13 @@ the byte range is of the file and may run past the sizes in a header not
 yet completed by a program still playing. Samples may be 16- or 32-bit
 integers or 32-bit floats. Prints the rate, the channels, the RMS level of
 the mono mix on the 16-bit scale (0 to 32767) and its frequency in Hz from
-its zero crossings (0 for silence).
+the spacing of its zero crossings (0 for silence).
 """
 import struct
 import sys
 
 SILENCE_RMS = 100.0
+HYSTERESIS = 300.0
 # struct code and factor to the 16-bit scale, by (format tag, bits).
 PCM, FLOAT = 1, 3
 SAMPLE_TYPES = {(PCM, 16): ("h", 1.0), (PCM, 32): ("i", 1.0 / 65536), (FLOAT, 32): ("f", 32767.0)}
@@ -50,16 +51,23 @@ def main():
     samples = struct.unpack_from("<%d%s" % (count * channels, code), data, first)
     mono = [sum(samples[i:i + channels]) * scale / channels for i in range(0, len(samples), channels)]
     rms = (sum(x * x for x in mono) / len(mono)) ** 0.5 if mono else 0.0
-    # The frequency over the sounding 10 ms blocks only: a player starved
-    # of time on a busy machine leaves gaps of silence.
-    block = rate // 100
-    crossings = sounding = 0
-    for start in range(0, len(mono) - block + 1, block):
-        part = mono[start:start + block]
-        if (sum(x * x for x in part) / block) ** 0.5 >= SILENCE_RMS:
-            crossings += sum(1 for a, b in zip(part, part[1:]) if (a < 0) != (b < 0))
-            sounding += block - 1
-    hz = crossings * rate / (2.0 * sounding) if sounding and rms >= SILENCE_RMS else 0.0
+    # The frequency from the half-periods between zero crossings, a crossing
+    # being a swing past +-HYSTERESIS. Only half-periods near the typical
+    # one count: gaps and glitches, which a player starved of time on a busy
+    # machine leaves, are passed over.
+    crossings = []
+    side = 0
+    for i, x in enumerate(mono):
+        now = 1 if x > HYSTERESIS else -1 if x < -HYSTERESIS else side
+        if side and now != side:
+            crossings.append(i)
+        side = now
+    halves = sorted(b - a for a, b in zip(crossings, crossings[1:]))
+    hz = 0.0
+    if halves and rms >= SILENCE_RMS:
+        typical = halves[len(halves) // 2]
+        kept = [h for h in halves if abs(h - typical) * 4 <= typical]
+        hz = rate * len(kept) / (2.0 * sum(kept))
     print("%d %d %.0f %.1f" % (rate, channels, rms, hz))
 
 
