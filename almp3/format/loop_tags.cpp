@@ -7,21 +7,14 @@
 #include <vector>
 
 #include "frame_header.h"
+#include "id3v2.h"
 
 namespace almp3 {
 
 namespace {
 
-// Tag header: "ID3", major version, revision, flags, four size bytes of seven
-// bits each (the length of what follows the header, a footer not counted).
-constexpr int kHeaderLen = 10;
-constexpr int kVersionByte = 3;
-constexpr int kFlagsByte = 5;
-constexpr int kSizeByte = 6;
-constexpr unsigned char kTagUnsynchronised = 0x80;
-constexpr unsigned char kTagExtendedHeader = 0x40;
-constexpr unsigned char kSyncsafeTopBit = 0x80;
-constexpr int kSizeLen = 4;
+using namespace id3v2;
+
 // A v2.4 extended header counts itself: its size, a byte giving the number
 // of flag bytes, and at least one flag byte.
 constexpr int64_t kV24MinExtendedLen = 6;
@@ -60,12 +53,6 @@ struct Bytes {
     const unsigned char *p;
     int64_t n;
 };
-
-// A syncsafe number, or -1 when a byte has its top bit set.
-int64_t syncsafe(const unsigned char *p) {
-    if ((p[0] | p[1] | p[2] | p[3]) & kSyncsafeTopBit) return -1;
-    return (int64_t{p[0]} << 21) | (int64_t{p[1]} << 14) | (int64_t{p[2]} << 7) | p[3];
-}
 
 // Undoes unsynchronisation: the 0x00 written after every 0xFF is dropped.
 std::vector<unsigned char> resynchronise(Bytes b) {
@@ -232,16 +219,16 @@ LoopTags read_loop_tags(const unsigned char *data, int64_t len) {
     Bytes body{data + kHeaderLen, std::min(size, len - kHeaderLen)};
     // v2.3 unsynchronises everything after the header, extended header too.
     std::vector<unsigned char> whole;
-    if (version == 3 && (flags & kTagUnsynchronised)) {
+    if (version == 3 && (flags & kUnsynchronised)) {
         whole = resynchronise(body);
         body = {whole.data(), static_cast<int64_t>(whole.size())};
     }
-    if (flags & kTagExtendedHeader) {
+    if (flags & kExtendedHeader) {
         const int64_t n = extended_header_len(version, body);
         if (n < 0) return {};
         body = {body.p + n, body.n - n};
     }
-    Reader reader{version, version == 4 && (flags & kTagUnsynchronised), {}, {}};
+    Reader reader{version, version == 4 && (flags & kUnsynchronised), {}, {}};
     reader.frames(body);
     return reader.tags;
 }

@@ -3,20 +3,13 @@
 #include <cstring>
 
 #include "almp3.h"
+#include "id3v2.h"
 
 namespace almp3 {
 
 namespace {
 
-// ID3v2 header: "ID3", major version, revision, flags, four size bytes of
-// seven bits each (the body's length, header and footer not counted).
-constexpr int kId3HeaderLen = 10;
-constexpr int kId3FooterLen = 10;
-constexpr int kId3FlagsByte = 5;
-constexpr int kId3SizeByte = 6;
-constexpr unsigned char kId3FooterFlag = 0x10;
 constexpr unsigned char kId3NoVersion = 0xFF;
-constexpr unsigned char kSyncsafeTopBit = 0x80;
 
 // APEv2 header and footer: "APETAGEX", version, size of the items and the
 // footer, item count, flags (top bit: a 32-byte header precedes the items),
@@ -65,14 +58,14 @@ int64_t lyrics3_len(const unsigned char *d, int64_t len) {
 // An ID3v2 tag appended at the end carries a footer: the header's layout
 // with "3DI" in place of "ID3".
 int64_t id3v2_footer_len(const unsigned char *d, int64_t len) {
-    const int64_t at = len - kId3FooterLen;
+    const int64_t at = len - id3v2::kFooterLen;
     if (!text_at(d, at, len, "3DI")) return 0;
-    unsigned char header[kId3HeaderLen];
-    std::memcpy(header, d + at, kId3HeaderLen);
+    unsigned char header[id3v2::kHeaderLen];
+    std::memcpy(header, d + at, id3v2::kHeaderLen);
     std::memcpy(header, "ID3", 3);
-    header[kId3FlagsByte] &= static_cast<unsigned char>(~kId3FooterFlag);
-    const int64_t body_and_header = id3v2_tag_len(header, kId3HeaderLen);
-    return body_and_header > 0 ? body_and_header + kId3FooterLen : 0;
+    header[id3v2::kFlagsByte] &= static_cast<unsigned char>(~id3v2::kFooterPresent);
+    const int64_t body_and_header = id3v2_tag_len(header, id3v2::kHeaderLen);
+    return body_and_header > 0 ? body_and_header + id3v2::kFooterLen : 0;
 }
 
 // A Lyrics3 block from its "LYRICSBEGIN" at d[pos] to the end marker of its
@@ -96,12 +89,11 @@ int64_t zero_run(const unsigned char *d, int64_t pos, int64_t len) {
 }  // namespace
 
 int64_t id3v2_tag_len(const unsigned char *d, int64_t len) {
-    if (len < kId3HeaderLen || std::memcmp(d, "ID3", 3) != 0) return 0;
+    if (len < id3v2::kHeaderLen || std::memcmp(d, "ID3", 3) != 0) return 0;
     if (d[3] == kId3NoVersion || d[4] == kId3NoVersion) return 0;
-    const unsigned char *s = d + kId3SizeByte;
-    if ((s[0] | s[1] | s[2] | s[3]) & kSyncsafeTopBit) return 0;
-    const int64_t body = (int64_t{s[0]} << 21) | (s[1] << 14) | (s[2] << 7) | s[3];
-    return kId3HeaderLen + body + ((d[kId3FlagsByte] & kId3FooterFlag) ? kId3FooterLen : 0);
+    const int64_t body = id3v2::syncsafe(d + id3v2::kSizeByte);
+    if (body < 0) return 0;
+    return id3v2::kHeaderLen + body + ((d[id3v2::kFlagsByte] & id3v2::kFooterPresent) ? id3v2::kFooterLen : 0);
 }
 
 int trailing_tag_len(const unsigned char *d, int64_t len) {
