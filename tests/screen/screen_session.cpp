@@ -15,6 +15,7 @@ constexpr int kWindowWaitMs = 10000;
 constexpr int kNextFrameMs = 200;
 constexpr int kPollMs = 50;
 constexpr int kKeyEffectMs = 300;
+constexpr int kSettleWaitMs = 3000;
 // The loop takes one key a pass and drops the rest: on a busy machine a pass
 // can take tens of milliseconds, so keys go in slower than that.
 constexpr int kKeyDelayMs = 100;
@@ -102,6 +103,15 @@ void ScreenSession::enter_in_dialog(const std::string &text) {
 }
 
 Picture ScreenSession::shot() { return Picture(session_); }
+
+Picture ScreenSession::shot_until(const std::function<bool(const Picture &)> &wanted) {
+    Picture p = shot();
+    for (int waited = 0; waited < kSettleWaitMs && !wanted(p); waited += kPollMs) {
+        sleep_ms(kPollMs);
+        p = shot();
+    }
+    return p;
+}
 
 int ScreenSession::quit() {
     session_.sh("xdotool mousemove 20 20 keydown Escape && sleep 0.4 && xdotool keyup Escape");

@@ -5,6 +5,7 @@
 
 #include <sys/types.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,10 @@ public:
     // In an open file selector: empties the name field, types text, Return.
     void enter_in_dialog(const std::string &text);
     Picture shot();
+    // The first screenshot within a few seconds that passes `wanted`, or the
+    // last one taken: a busy machine may still be handling the keys, or be
+    // half-way through putting a frame on the screen.
+    Picture shot_until(const std::function<bool(const Picture &)> &wanted);
     // Holds Escape down; the player's exit status, or -1 if it did not end.
     int quit();
 
