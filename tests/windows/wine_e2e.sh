@@ -70,10 +70,11 @@ wineserver -k 2> /dev/null || true
 wineserver -w
 wineserver -p
 
-# A sine tone at half the full scale.
-tone_level=$(awk 'BEGIN { printf "%d", 32767 * 0.5 / sqrt(2) }')
+# The songs are sine tones at half the full scale; their RMS level.
+tone_volume=0.5
+tone_level=$(awk -v v="$tone_volume" 'BEGIN { printf "%d", 32767 * v / sqrt(2) }')
 tone() {  # tone NAME HZ SECONDS: an MP3 of a sine tone, made by sox and lame
-  sox -n -r 44100 -c 2 -b 16 "$work/tone.wav" synth "$3" sine "$2" vol 0.5
+  sox -n -r 44100 -c 2 -b 16 "$work/tone.wav" synth "$3" sine "$2" vol "$tone_volume"
   lame --quiet -b 128 "$work/tone.wav" "$1"
   rm "$work/tone.wav"
 }
